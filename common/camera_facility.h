@@ -1,0 +1,68 @@
+// The tools' only way to the outside world: cameras, windows, keys and image files.
+//
+// The programs hand their logic an implementation backed by OpenCV; the tests hand it a
+// scripted fake. Nothing here names OpenCV, so the logic builds without its headers.
+#pragma once
+
+#include <cstddef>
+
+namespace cam {
+
+// One opened camera. Empty (id 0) means the open failed or the capture was released.
+// Two handles are equal only if the facility handed back the same capture.
+struct Capture {
+  int id = 0;
+
+  explicit operator bool() const { return id != 0; }
+  friend bool operator==(Capture a, Capture b) { return a.id == b.id; }
+  friend bool operator!=(Capture a, Capture b) { return a.id != b.id; }
+};
+
+// The picture the last grab left in its capture: 8 bits per channel in BGR order, rows
+// `step` bytes apart. It belongs to the capture and stays valid until the next grab on
+// that capture or its release, so the tools never free frames. No data means no frame.
+struct Frame {
+  const unsigned char* data = nullptr;
+  int width = 0;
+  int height = 0;
+  int channels = 0;
+  std::size_t step = 0;
+
+  explicit operator bool() const { return data != nullptr; }
+};
+
+// Capture property numbers, as the capture facility numbers them.
+enum class Property { FrameWidth = 3, FrameHeight = 4 };
+
+class CameraFacility {
+ public:
+  virtual ~CameraFacility() = default;
+
+  // Opens camera `index` with the platform's native capture backend.
+  virtual Capture open(int index) = 0;
+  // Asks for a property value; what the camera makes of it is not reported. Does nothing
+  // on an empty handle.
+  virtual void set(Capture capture, Property property, double value) = 0;
+  // The next picture, or no frame when the camera gives none or the handle is empty.
+  virtual Frame grab(Capture capture) = 0;
+  // Gives the camera back and empties the handle.
+  virtual void release(Capture& capture) = 0;
+
+  // Windows are known by their titles and take the size of the frame shown in them.
+  virtual void create_window(const char* title) = 0;
+  // Creates the window first if it does not exist yet.
+  virtual void show(const char* title, const Frame& frame) = 0;
+  virtual void destroy_window(const char* title) = 0;
+  // Waits up to `milliseconds` for a key in any window while the windows repaint.
+  // Returns the key code (Esc is 27), or a negative value when no key came in time.
+  virtual int wait_key(int milliseconds) = 0;
+
+  // Whether the file name's extension names a format the image writer can write.
+  virtual bool can_write(const char* filename) = 0;
+  // Writes the frame in the format the extension names. `params` is null or a list of
+  // (parameter, value) pairs ended by a 0, e.g. {1, 100, 0} for JPEG quality 100.
+  // Returns false when nothing was written; a file already at that path is then intact.
+  virtual bool write(const char* filename, const Frame& frame, const int* params) = 0;
+};
+
+}  // namespace cam

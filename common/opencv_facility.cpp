@@ -1,0 +1,138 @@
+#include "opencv_facility.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/core/utils/logger.hpp>
+#include <opencv2/highgui.hpp>
+#include <opencv2/videoio.hpp>
+#include <vector>
+
+#include "image_writer.h"
+#include "native_backend.h"
+
+namespace cam {
+
+namespace {
+
+struct OpenCapture {
+  cv::VideoCapture device;
+  cv::Mat picture;    // reused by every grab, so the preview allocates nothing per frame
+  cv::Mat converted;  // only for cameras that deliver more than 8 bits per channel
+};
+
+cv::Mat header_of(const Frame& frame) {
+  return cv::Mat(frame.height, frame.width, CV_8UC(frame.channels),
+                 const_cast<unsigned char*>(frame.data), frame.step);
+}
+
+Frame view_of(const cv::Mat& picture) {
+  Frame frame;
+  frame.data = picture.data;
+  frame.width = picture.cols;
+  frame.height = picture.rows;
+  frame.channels = picture.channels();
+  frame.step = picture.step[0];
+  return frame;
+}
+
+class OpenCvFacility final : public CameraFacility {
+ public:
+  Capture open(int index) override {
+    auto slot = std::make_unique<OpenCapture>();
+    try {
+      if (!slot->device.open(index, native_capture_api())) return {};
+    } catch (...) {
+      return {};
+    }
+    captures_.push_back(std::move(slot));
+    return Capture{static_cast<int>(captures_.size())};
+  }
+
+  void set(Capture capture, Property property, double value) override {
+    OpenCapture* slot = find(capture);
+    if (slot == nullptr) return;
+    try {
+      slot->device.set(static_cast<int>(property), value);
+    } catch (...) {
+    }
+  }
+
+  Frame grab(Capture capture) override {
+    OpenCapture* slot = find(capture);
+    if (slot == nullptr) return {};
+    try {
+      if (!slot->device.read(slot->picture) || slot->picture.empty()) return {};
+      if (slot->picture.depth() == CV_8U) return view_of(slot->picture);
+      const double scale = slot->picture.depth() == CV_16U ? 1.0 / 256 : 1.0;
+      slot->picture.convertTo(slot->converted, CV_8U, scale);
+      return view_of(slot->converted);
+    } catch (...) {
+      return {};
+    }
+  }
+
+  void release(Capture& capture) override {
+    if (OpenCapture* slot = find(capture)) {
+      try {
+        slot->device.release();
+      } catch (...) {
+      }
+      captures_[capture.id - 1].reset();
+    }
+    capture = Capture{};
+  }
+
+  void create_window(const char* title) override {
+    try {
+      cv::namedWindow(title, cv::WINDOW_AUTOSIZE);
+    } catch (...) {
+    }
+  }
+
+  void show(const char* title, const Frame& frame) override {
+    if (!frame) return;
+    try {
+      cv::imshow(title, header_of(frame));
+    } catch (...) {
+    }
+  }
+
+  void destroy_window(const char* title) override {
+    try {
+      cv::destroyWindow(title);
+    } catch (...) {
+    }
+  }
+
+  int wait_key(int milliseconds) override {
+    try {
+      return cv::waitKey(milliseconds);
+    } catch (...) {
+      return -1;
+    }
+  }
+
+  bool can_write(const char* filename) override { return can_write_image(filename); }
+
+  bool write(const char* filename, const Frame& frame, const int* params) override {
+    return write_image(filename, frame, params);
+  }
+
+ private:
+  OpenCapture* find(Capture capture) const {
+    if (capture.id <= 0 || capture.id > static_cast<int>(captures_.size())) return nullptr;
+    return captures_[capture.id - 1].get();
+  }
+
+  // Handle n is entry n - 1. Entries are emptied on release, never reused, so a handle
+  // stays unique to the capture it was handed out for.
+  std::vector<std::unique_ptr<OpenCapture>> captures_;
+};
+
+}  // namespace
+
+std::unique_ptr<CameraFacility> make_opencv_facility() {
+  cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+  return std::make_unique<OpenCvFacility>();
+}
+
+}  // namespace cam

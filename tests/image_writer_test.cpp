@@ -1,0 +1,199 @@
+// The real image writer: formats by extension, JPEG quality, and files that survive a
+// failed write.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <vector>
+
+#include "image_writer.h"
+
+namespace cam {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kJpegQuality100[] = {1, 100, 0};
+
+// A picture with detail in every channel, so lossy and lossless writes differ.
+struct TestPicture {
+  static constexpr int kWidth = 64, kHeight = 48, kChannels = 3;
+  unsigned char pixels[kWidth * kHeight * kChannels];
+
+  TestPicture() {
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) {
+        unsigned char* p = &pixels[(y * kWidth + x) * kChannels];
+        p[0] = static_cast<unsigned char>(x * 4);
+        p[1] = static_cast<unsigned char>(y * 5);
+        p[2] = static_cast<unsigned char>((x * y) ^ 0x5a);
+      }
+  }
+  Frame frame() const { return {pixels, kWidth, kHeight, kChannels, kWidth * kChannels}; }
+  cv::Mat mat() const {
+    return cv::Mat(kHeight, kWidth, CV_8UC3, const_cast<unsigned char*>(pixels));
+  }
+};
+
+std::string read_bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_bytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The quantisation values of every table in a JPEG file's DQT segments.
+std::vector<int> quantisation_values(const std::string& jpeg) {
+  std::vector<int> values;
+  std::size_t at = 2;  // past the start-of-image marker
+  while (at + 4 <= jpeg.size() && static_cast<unsigned char>(jpeg[at]) == 0xff) {
+    const unsigned char marker = static_cast<unsigned char>(jpeg[at + 1]);
+    const std::size_t length =
+        (static_cast<unsigned char>(jpeg[at + 2]) << 8) | static_cast<unsigned char>(jpeg[at + 3]);
+    if (marker == 0xda) break;  // the compressed data starts: no more tables
+    if (marker == 0xdb) {
+      for (std::size_t t = at + 4; t < at + 2 + length;) {
+        const bool wide = (static_cast<unsigned char>(jpeg[t]) >> 4) != 0;
+        ++t;
+        for (int i = 0; i < 64; ++i, t += wide ? 2 : 1) {
+          int value = static_cast<unsigned char>(jpeg[t]);
+          if (wide) value = (value << 8) | static_cast<unsigned char>(jpeg[t + 1]);
+          values.push_back(value);
+        }
+      }
+    }
+    at += 2 + length;
+  }
+  return values;
+}
+
+class ImageWriter : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::path(::testing::TempDir()) /
+              ("image-writer-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  std::vector<std::string> files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path folder_;
+  TestPicture picture_;
+};
+
+TEST_F(ImageWriter, KnowsFormatsByExtension) {
+  for (const char* name : {"a.jpg", "a.jpeg", "a.JPG", "a.tif", "a.tiff", "a.png", "a.bmp",
+                           "dir.d/a.jpg", "../a.b.png"})
+    EXPECT_TRUE(can_write_image(name)) << name;
+  for (const char* name : {"a.xyz", "a", "a.", "", "jpg", "dir.jpg/a", "a.jpg~", "a.jpg/"})
+    EXPECT_FALSE(can_write_image(name)) << name;
+}
+
+TEST_F(ImageWriter, WritesJpegAtQuality100WhenAsked) {
+  const fs::path best = folder_ / "best.jpg";
+  const fs::path plain = folder_ / "plain.jpg";
+  ASSERT_TRUE(write_image(best.c_str(), picture_.frame(), kJpegQuality100));
+  ASSERT_TRUE(write_image(plain.c_str(), picture_.frame(), nullptr));
+
+  const std::vector<int> tables = quantisation_values(read_bytes(best));
+  ASSERT_GE(tables.size(), 128u);  // luminance and chrominance
+  EXPECT_EQ(std::count(tables.begin(), tables.end(), 1), static_cast<long>(tables.size()));
+
+  // Without the parameter the writer's own default applies, which quantises coarser.
+  const std::vector<int> defaults = quantisation_values(read_bytes(plain));
+  ASSERT_FALSE(defaults.empty());
+  EXPECT_GT(*std::max_element(defaults.begin(), defaults.end()), 1);
+  EXPECT_EQ(cv::imread(best.string()).size(), picture_.mat().size());
+}
+
+TEST_F(ImageWriter, LosslessFormatsReadBackEqualToTheFrame) {
+  for (const char* name : {"shot.tif", "shot.png", "shot.bmp"}) {
+    const fs::path path = folder_ / name;
+    // The JPEG parameter does not stop other formats from being written.
+    ASSERT_TRUE(write_image(path.c_str(), picture_.frame(), kJpegQuality100)) << name;
+    const cv::Mat back = cv::imread(path.string(), cv::IMREAD_UNCHANGED);
+    ASSERT_EQ(back.size(), picture_.mat().size()) << name;
+    ASSERT_EQ(back.type(), CV_8UC3) << name;
+    EXPECT_EQ(cv::norm(back, picture_.mat(), cv::NORM_INF), 0) << name;
+  }
+}
+
+TEST_F(ImageWriter, HonoursTheRowStepOfTheFrame) {
+  // A frame whose rows are padded, as a capture's buffer may be.
+  const int step = TestPicture::kWidth * 3 + 16;
+  std::vector<unsigned char> padded(static_cast<std::size_t>(step) * TestPicture::kHeight, 0xee);
+  for (int y = 0; y < TestPicture::kHeight; ++y)
+    std::copy_n(&picture_.pixels[y * TestPicture::kWidth * 3], TestPicture::kWidth * 3,
+                &padded[static_cast<std::size_t>(y) * step]);
+  const Frame frame{padded.data(), TestPicture::kWidth, TestPicture::kHeight, 3,
+                    static_cast<std::size_t>(step)};
+  const fs::path path = folder_ / "padded.png";
+  ASSERT_TRUE(write_image(path.c_str(), frame, nullptr));
+  EXPECT_EQ(cv::norm(cv::imread(path.string()), picture_.mat(), cv::NORM_INF), 0);
+}
+
+TEST_F(ImageWriter, ReplacesALargerFileWhole) {
+  const fs::path path = folder_ / "shot.png";
+  write_bytes(path, std::string(1 << 20, 'x'));
+  ASSERT_TRUE(write_image(path.c_str(), picture_.frame(), nullptr));
+
+  std::vector<unsigned char> expected;
+  ASSERT_TRUE(cv::imencode(".png", picture_.mat(), expected));
+  EXPECT_EQ(read_bytes(path), std::string(expected.begin(), expected.end()));
+  EXPECT_EQ(files(), std::vector<std::string>{"shot.png"});  // no temporary left behind
+}
+
+TEST_F(ImageWriter, AFailedEncodeLeavesAnEarlierFileIntact) {
+  const fs::path path = folder_ / "shot.jpg";
+  write_bytes(path, "earlier picture");
+  // JPEG has no two-channel form: the encoder refuses the frame.
+  const Frame two_channels{picture_.pixels, 32, 48, 2, 64 * 3};
+  EXPECT_FALSE(write_image(path.c_str(), two_channels, kJpegQuality100));
+  EXPECT_EQ(read_bytes(path), "earlier picture");
+  EXPECT_EQ(files(), std::vector<std::string>{"shot.jpg"});
+}
+
+TEST_F(ImageWriter, AFailedRenameLeavesNoTemporaryBehind) {
+  // A folder stands at the target path: the bytes are written, the rename is refused.
+  const fs::path path = folder_ / "shot.png";
+  fs::create_directory(path);
+  write_bytes(path / "inside", "kept");
+  EXPECT_FALSE(write_image(path.c_str(), picture_.frame(), nullptr));
+  EXPECT_EQ(read_bytes(path / "inside"), "kept");
+  EXPECT_EQ(files(), std::vector<std::string>{"shot.png"});
+}
+
+TEST_F(ImageWriter, AMissingFolderOrNoFrameIsAFailure) {
+  const fs::path path = folder_ / "missing" / "shot.png";
+  EXPECT_FALSE(write_image(path.c_str(), picture_.frame(), nullptr));
+  EXPECT_FALSE(fs::exists(folder_ / "missing"));
+  EXPECT_FALSE(write_image((folder_ / "none.png").c_str(), Frame{}, nullptr));
+  EXPECT_FALSE(write_image((folder_ / "noextension").c_str(), picture_.frame(), nullptr));
+  EXPECT_TRUE(files().empty());
+}
+
+TEST_F(ImageWriter, KeepsThePermissionsOfTheFileItReplaces) {
+  const fs::path path = folder_ / "shot.tif";
+  write_bytes(path, "earlier");
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  ASSERT_TRUE(write_image(path.c_str(), picture_.frame(), nullptr));
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+}  // namespace
+}  // namespace cam
