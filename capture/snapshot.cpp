@@ -1,0 +1,66 @@
+#include "snapshot.h"
+
+namespace cam {
+
+namespace {
+
+// JPEG quality (parameter 1) at 100; the list ends with 0. Other formats ignore it.
+constexpr int SaveParams[] = {1, 100, 0};
+
+// Shows the camera until a key comes and returns the frame on screen then, or no frame
+// when a grab failed first.
+Frame preview_until_key(CameraFacility& camera, Capture capture, const char* winName) {
+  Frame frame;
+  do {
+    frame = camera.grab(capture);
+    if (!frame) return frame;
+    camera.show(winName, frame);  // the first show creates the window
+  } while (camera.wait_key(50) < 0);
+  return frame;
+}
+
+}  // namespace
+
+int run_snapshot(CameraFacility& camera, int camNo, const char* filename, std::FILE* out) {
+  // Refused before a camera is opened, so nobody previews a picture that cannot be kept.
+  if (!camera.can_write(filename)) {
+    std::fprintf(out, "can not save image %s\n", filename);
+    return -1;
+  }
+  Capture capture = camera.open(camNo);
+  if (!capture) {
+    std::fputs("can not open capture camera\n", out);
+    return -1;
+  }
+  camera.set(capture, Property::FrameWidth, 640);
+  camera.set(capture, Property::FrameHeight, 480);
+
+  // A check that the camera delivers at all; this frame is never shown or written. On
+  // this and the next failure the capture stays open: process exit takes it back.
+  if (!camera.grab(capture)) {
+    std::fprintf(out, "Can not open Camera %d\n", camNo);
+    return -1;
+  }
+
+  char winName[128];
+  std::snprintf(winName, sizeof winName, "CAM  %d", camNo);
+  const Frame frame = preview_until_key(camera, capture, winName);
+  if (!frame) {
+    // Status 1, unlike the other failures: the camera was lost mid-preview.
+    std::fprintf(out, "Can not open Camera %d\n", camNo);
+    return 1;
+  }
+  camera.destroy_window(winName);
+
+  // The frame stays valid after its window is gone: it belongs to the capture.
+  const bool saved = camera.write(filename, frame, SaveParams);
+  if (saved) {
+    std::fprintf(out, "save_image %d\n", camNo);
+  } else {
+    std::fprintf(out, "can not save image %s\n", filename);
+  }
+  camera.release(capture);
+  return saved ? 0 : -1;
+}
+
+}  // namespace cam

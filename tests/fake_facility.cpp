@@ -1,0 +1,153 @@
+#include "fake_facility.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace cam::testing {
+
+namespace {
+
+// A tool that loops without end would hang the test run; a fake that stops answering
+// turns it into a failure instead.
+constexpr std::size_t kMostCalls = 100000;
+
+std::string handle(Capture capture) {
+  return capture ? "#" + std::to_string(capture.id) : std::string("none");
+}
+
+std::string number(double value) {
+  std::string text = std::to_string(value);
+  text.erase(text.find_last_not_of('0') + 1);
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+void FakeFacility::attach(int count, int frames) {
+  for (int i = 0; i < count; ++i) cameras[i].frames = frames;
+}
+
+void FakeFacility::key_after(int waits, int key) {
+  keys.assign(static_cast<std::size_t>(waits), -1);
+  keys.push_back(key);
+}
+
+std::vector<std::string> FakeFacility::calls_starting(const std::string& prefix) const {
+  std::vector<std::string> matching;
+  for (const std::string& call : calls) {
+    if (call.compare(0, prefix.size(), prefix) == 0) matching.push_back(call);
+  }
+  return matching;
+}
+
+void FakeFacility::record(std::string line) {
+  if (calls.size() >= kMostCalls) throw std::runtime_error("the tool never stopped calling");
+  calls.push_back(std::move(line));
+}
+
+std::string FakeFacility::describe(const Frame& frame) const {
+  if (!frame) return "none";
+  for (const DeliveredFrame& delivered : delivered_) {
+    if (delivered.pixels != frame.data) continue;
+    const OpenedCapture& owner = opened_[delivered.capture - 1];
+    const bool valid = !owner.released && owner.latest == frame.data;
+    return delivered.label + (valid ? "" : "(stale)");
+  }
+  return "unknown";
+}
+
+Capture FakeFacility::open(int index) {
+  if (cameras.count(index) == 0) {
+    record("open " + std::to_string(index) + " -> none");
+    return {};
+  }
+  opened_.push_back(OpenedCapture{index});
+  const Capture capture{static_cast<int>(opened_.size())};
+  record("open " + std::to_string(index) + " -> " + handle(capture));
+  return capture;
+}
+
+void FakeFacility::set(Capture capture, Property property, double value) {
+  const char* name = property == Property::FrameWidth ? "width" : "height";
+  record("set " + handle(capture) + " " + name + " " + number(value));
+}
+
+Frame FakeFacility::grab(Capture capture) {
+  const std::string call = "grab " + handle(capture) + " -> ";
+  if (!capture || capture.id > static_cast<int>(opened_.size()) ||
+      opened_[capture.id - 1].released) {
+    record(call + "none");
+    return {};
+  }
+  OpenedCapture& source = opened_[capture.id - 1];
+  const int limit = cameras[source.camera].frames;
+  if (limit >= 0 && source.grabs >= limit) {
+    source.latest = nullptr;
+    record(call + "none");
+    return {};
+  }
+  ++source.grabs;
+  DeliveredFrame& delivered = delivered_.emplace_back();
+  delivered.capture = capture.id;
+  delivered.label = "cam" + std::to_string(source.camera) + "." + std::to_string(source.grabs);
+  std::memset(delivered.pixels, source.camera * 16 + source.grabs % 16, sizeof delivered.pixels);
+  source.latest = delivered.pixels;
+  record(call + delivered.label);
+
+  Frame frame;
+  frame.data = delivered.pixels;
+  frame.width = 2;
+  frame.height = 2;
+  frame.channels = 3;
+  frame.step = 2 * 3;
+  return frame;
+}
+
+void FakeFacility::release(Capture& capture) {
+  std::string line = "release " + handle(capture);
+  if (capture && capture.id <= static_cast<int>(opened_.size())) {
+    OpenedCapture& opened = opened_[capture.id - 1];
+    if (opened.released) line += " (again)";
+    opened.released = true;
+  }
+  record(line);
+  capture = Capture{};
+}
+
+void FakeFacility::create_window(const char* title) {
+  record("create [" + std::string(title) + "]");
+}
+
+void FakeFacility::show(const char* title, const Frame& frame) {
+  record("show [" + std::string(title) + "] " + describe(frame));
+}
+
+void FakeFacility::destroy_window(const char* title) {
+  record("destroy [" + std::string(title) + "]");
+}
+
+int FakeFacility::wait_key(int milliseconds) {
+  const int key = next_key_ < keys.size() ? keys[next_key_++] : -1;
+  record("wait " + std::to_string(milliseconds) + " -> " + std::to_string(key));
+  return key;
+}
+
+bool FakeFacility::can_write(const char* filename) {
+  const char* dot = std::strrchr(filename, '.');
+  const bool known = dot != nullptr && writable.count(dot) > 0;
+  record("check [" + std::string(filename) + "] -> " + (known ? "yes" : "no"));
+  return known;
+}
+
+bool FakeFacility::write(const char* filename, const Frame& frame, const int* params) {
+  std::string line = "write [" + std::string(filename) + "] " + describe(frame) + " params";
+  if (params == nullptr) line += " none";
+  for (const int* p = params; p != nullptr && p[0] != 0; p += 2) {
+    line += " " + std::to_string(p[0]) + "=" + std::to_string(p[1]);
+  }
+  record(line + (write_fails ? " -> failed" : ""));
+  return !write_fails;
+}
+
+}  // namespace cam::testing

@@ -1,0 +1,72 @@
+// A scripted camera facility for the tools' logic: cameras that open or not and deliver a
+// set number of frames, keys that come after a set number of waits, writes that succeed
+// or fail. It records every call as one readable line, so a test can compare the whole
+// conversation between a tool and its cameras.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "camera_facility.h"
+
+namespace cam::testing {
+
+struct FakeCamera {
+  int frames = -1;  // frames delivered before the camera stops; -1 for no end
+};
+
+class FakeFacility final : public CameraFacility {
+ public:
+  // Cameras that can be opened, by index; any other index fails to open.
+  std::map<int, FakeCamera> cameras;
+  // What successive key waits return; once used up, every wait returns -1 (no key).
+  std::vector<int> keys;
+  std::set<std::string> writable = {".jpg", ".tif", ".tiff", ".png", ".bmp"};
+  bool write_fails = false;
+  // One line per call, in order, e.g. "open 0 -> #1", "show [CAM  0] cam0.2".
+  std::vector<std::string> calls;
+
+  // Cameras 0 to count - 1, each delivering `frames` frames.
+  void attach(int count, int frames = -1);
+  // `waits` waits without a key, then `key`.
+  void key_after(int waits, int key);
+  // The calls whose line starts with `prefix`.
+  std::vector<std::string> calls_starting(const std::string& prefix) const;
+
+  Capture open(int index) override;
+  void set(Capture capture, Property property, double value) override;
+  Frame grab(Capture capture) override;
+  void release(Capture& capture) override;
+  void create_window(const char* title) override;
+  void show(const char* title, const Frame& frame) override;
+  void destroy_window(const char* title) override;
+  int wait_key(int milliseconds) override;
+  bool can_write(const char* filename) override;
+  bool write(const char* filename, const Frame& frame, const int* params) override;
+
+ private:
+  struct OpenedCapture {
+    int camera = 0;
+    int grabs = 0;
+    bool released = false;
+    const unsigned char* latest = nullptr;  // the only frame of this capture still valid
+  };
+  struct DeliveredFrame {
+    int capture = 0;
+    std::string label;  // camera and frame number, e.g. "cam0.2"
+    unsigned char pixels[2 * 2 * 3] = {};
+  };
+
+  void record(std::string line);
+  // "cam0.2", marked "(stale)" when a later grab or a release has ended its life.
+  std::string describe(const Frame& frame) const;
+
+  std::vector<OpenedCapture> opened_;     // handle n is entry n - 1
+  std::deque<DeliveredFrame> delivered_;  // a deque keeps every frame's pixels in place
+  std::size_t next_key_ = 0;
+};
+
+}  // namespace cam::testing

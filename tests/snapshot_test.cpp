@@ -1,0 +1,128 @@
+// capture's default mode: the preview, the snapshot and their failures.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "capture_runner.h"
+
+namespace cam::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+TEST(Snapshot, PreviewsUntilAKeyThenWritesTheFrameOnScreenAtQuality100) {
+  FakeFacility camera;
+  camera.attach(3);
+  camera.key_after(2, 'x');
+  const ToolResult result = run_capture_with(camera, {"-c", "2", "-f", "shot.jpg"});
+  EXPECT_EQ(result.output, lines({"save_image 2"}));
+  EXPECT_EQ(result.status, 0);
+  const std::vector<std::string> expected = {
+      "check [shot.jpg] -> yes",
+      "open 2 -> #1",
+      "set #1 width 640",
+      "set #1 height 480",
+      "grab #1 -> cam2.1",  // the check frame, never shown
+      "grab #1 -> cam2.2",
+      "show [CAM  2] cam2.2",
+      "wait 50 -> -1",
+      "grab #1 -> cam2.3",
+      "show [CAM  2] cam2.3",
+      "wait 50 -> -1",
+      "grab #1 -> cam2.4",
+      "show [CAM  2] cam2.4",
+      "wait 50 -> 120",
+      "destroy [CAM  2]",
+      "write [shot.jpg] cam2.4 params 1=100",
+      "release #1",
+  };
+  EXPECT_EQ(camera.calls, expected);
+}
+
+TEST(Snapshot, WithNoOptionsUsesCameraZeroAndTestTif) {
+  FakeFacility camera;
+  camera.attach(1);
+  camera.key_after(0, 0);  // a key code of 0 is a key too
+  const ToolResult result = run_capture_with(camera, {});
+  EXPECT_EQ(result.output, lines({"save_image 0"}));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(camera.calls_starting("show"), ElementsAre("show [CAM  0] cam0.2"));
+  EXPECT_THAT(camera.calls_starting("write"), ElementsAre("write [test.tif] cam0.2 params 1=100"));
+}
+
+TEST(Snapshot, ACameraThatCannotBeOpenedIsReportedWithoutItsNumber) {
+  FakeFacility camera;
+  camera.attach(1);
+  const ToolResult result = run_capture_with(camera, {"-c", "5"});
+  EXPECT_EQ(result.output, lines({"can not open capture camera"}));
+  EXPECT_EQ(result.status, -1);
+  EXPECT_THAT(camera.calls, ElementsAre("check [test.tif] -> yes", "open 5 -> none"));
+}
+
+TEST(Snapshot, ACameraThatNeverDeliversFailsBeforeAnyWindow) {
+  FakeFacility camera;
+  camera.cameras[1].frames = 0;
+  const ToolResult result = run_capture_with(camera, {"-c", "1"});
+  EXPECT_EQ(result.output, lines({"Can not open Camera 1"}));
+  EXPECT_EQ(result.status, -1);
+  EXPECT_THAT(camera.calls_starting("show"), IsEmpty());
+  EXPECT_THAT(camera.calls_starting("release"), IsEmpty());  // left to process exit
+}
+
+TEST(Snapshot, ACameraLostDuringThePreviewEndsWithStatusOne) {
+  FakeFacility camera;
+  camera.cameras[0].frames = 3;  // the check frame and two previews
+  const ToolResult result = run_capture_with(camera, {"-f", "out.png"});
+  EXPECT_EQ(result.output, lines({"Can not open Camera 0"}));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(camera.calls_starting("show"),
+              ElementsAre("show [CAM  0] cam0.2", "show [CAM  0] cam0.3"));
+  // Nothing is written, released or destroyed: process exit takes the camera back.
+  EXPECT_THAT(camera.calls_starting("write"), IsEmpty());
+  EXPECT_THAT(camera.calls_starting("release"), IsEmpty());
+  EXPECT_THAT(camera.calls_starting("destroy"), IsEmpty());
+}
+
+TEST(Snapshot, ANameTheWriterCannotWriteIsRefusedBeforeAnyCameraOpens) {
+  for (const char* name : {"shot.xyz", "shot", "folder.d/shot", "shot."}) {
+    FakeFacility camera;
+    camera.attach(1);
+    const ToolResult result = run_capture_with(camera, {"-f", name});
+    EXPECT_EQ(result.output, lines({("can not save image " + std::string(name)).c_str()}));
+    EXPECT_EQ(result.status, -1);
+    EXPECT_THAT(camera.calls_starting("open"), IsEmpty()) << name;
+  }
+}
+
+TEST(Snapshot, AFailedWriteIsReportedInsteadOfConfirmed) {
+  FakeFacility camera;
+  camera.attach(1);
+  camera.key_after(1, 'k');
+  camera.write_fails = true;
+  const ToolResult result = run_capture_with(camera, {"-f", "missing/dir/shot.jpg"});
+  EXPECT_EQ(result.output, lines({"can not save image missing/dir/shot.jpg"}));
+  EXPECT_EQ(result.status, -1);
+  EXPECT_THAT(camera.calls_starting("release"), ElementsAre("release #1"));
+}
+
+TEST(Snapshot, ALongFileNameIsUsedWhole) {
+  const std::string name = std::string(1000, 'n') + ".png";
+  FakeFacility camera;
+  camera.attach(1);
+  camera.key_after(0, 'k');
+  const ToolResult result = run_capture_with(camera, {"-f", name.c_str()});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(camera.calls_starting("write"),
+              ElementsAre("write [" + name + "] cam0.2 params 1=100"));
+}
+
+TEST(Snapshot, TitlesCarryTheCameraNumberAsGiven) {
+  FakeFacility camera;
+  camera.cameras[-12] = {};
+  camera.key_after(0, 'k');
+  EXPECT_EQ(run_capture_with(camera, {"-c", "-12"}).output, lines({"save_image -12"}));
+  EXPECT_THAT(camera.calls_starting("destroy"), ElementsAre("destroy [CAM  -12]"));
+}
+
+}  // namespace
+}  // namespace cam::testing

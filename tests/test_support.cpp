@@ -1,0 +1,51 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace cam::testing {
+
+namespace {
+
+// Text-mode standard output turns "\n" into this; the build says which platform it is.
+#ifndef TEXT_LINE_END
+#define TEXT_LINE_END "\n"
+#endif
+
+std::string unique_path() {
+  static std::atomic<int> count{0};
+  return ::testing::TempDir() + "captured-output-" + std::to_string(count++) + ".txt";
+}
+
+}  // namespace
+
+CapturedOutput::CapturedOutput() : path_(unique_path()), stream_(std::fopen(path_.c_str(), "w")) {
+  if (stream_ == nullptr) ADD_FAILURE() << "cannot create " << path_;
+}
+
+CapturedOutput::~CapturedOutput() {
+  if (stream_ != nullptr) std::fclose(stream_);
+  std::remove(path_.c_str());
+}
+
+std::string CapturedOutput::text() {
+  if (stream_ == nullptr) return "";
+  std::fflush(stream_);
+  std::string bytes;
+  if (std::FILE* in = std::fopen(path_.c_str(), "rb")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+      bytes.append(buffer, n);
+    std::fclose(in);
+  }
+  return bytes;
+}
+
+std::string lines(std::initializer_list<const char*> texts) {
+  std::string joined;
+  for (const char* text : texts) joined += std::string(text) + TEXT_LINE_END;
+  return joined;
+}
+
+}  // namespace cam::testing

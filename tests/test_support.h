@@ -1,0 +1,31 @@
+// What the logic tests share: a stream that captures a tool's lines, and the line end
+// those lines carry on this platform.
+#pragma once
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+
+namespace cam::testing {
+
+// A text-mode stream in a file of its own, read back byte for byte, so the tests see the
+// exact bytes a parent process would read, line ends included.
+class CapturedOutput {
+ public:
+  CapturedOutput();
+  ~CapturedOutput();
+  CapturedOutput(const CapturedOutput&) = delete;
+  CapturedOutput& operator=(const CapturedOutput&) = delete;
+
+  std::FILE* stream() const { return stream_; }
+  std::string text();
+
+ private:
+  std::string path_;
+  std::FILE* stream_ = nullptr;
+};
+
+// The given lines, each ended with the platform's text line end.
+std::string lines(std::initializer_list<const char*> texts);
+
+}  // namespace cam::testing
