@@ -62,6 +62,11 @@ Capture FakeFacility::open(int index) {
     record("open " + std::to_string(index) + " -> none");
     return {};
   }
+  if (cameras[index].repeats_previous && !opened_.empty()) {
+    const Capture previous{static_cast<int>(opened_.size())};
+    record("open " + std::to_string(index) + " -> " + handle(previous) + " (repeated)");
+    return previous;
+  }
   opened_.push_back(OpenedCapture{index});
   const Capture capture{static_cast<int>(opened_.size())};
   record("open " + std::to_string(index) + " -> " + handle(capture));

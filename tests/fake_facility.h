@@ -16,6 +16,9 @@ namespace cam::testing {
 
 struct FakeCamera {
   int frames = -1;  // frames delivered before the camera stops; -1 for no end
+  // Its open hands back the capture the previous open handed out, as some capture
+  // facilities do for a camera they cannot tell from the one before.
+  bool repeats_previous = false;
 };
 
 class FakeFacility final : public CameraFacility {

@@ -32,6 +32,10 @@ CapturedOutput::~CapturedOutput() {
 std::string CapturedOutput::text() {
   if (stream_ == nullptr) return "";
   std::fflush(stream_);
+  return flushed_text();
+}
+
+std::string CapturedOutput::flushed_text() const {
   std::string bytes;
   if (std::FILE* in = std::fopen(path_.c_str(), "rb")) {
     char buffer[4096];

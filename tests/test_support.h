@@ -18,7 +18,10 @@ class CapturedOutput {
   CapturedOutput& operator=(const CapturedOutput&) = delete;
 
   std::FILE* stream() const { return stream_; }
+  // Everything written so far.
   std::string text();
+  // Only what the tool itself has flushed out of the stream's buffer.
+  std::string flushed_text() const;
 
  private:
   std::string path_;

@@ -2,7 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "capture_runner.h"
+#include "tool_runner.h"
 
 namespace cam::testing {
 namespace {

@@ -1,0 +1,75 @@
+#include "single_camera.h"
+
+namespace cam {
+
+namespace {
+
+constexpr char kWindow[] = "Capture";
+constexpr int kEsc = 27;
+
+// Fills slots 0 to camNo with cameras 0 to camNo. False when one of them did not open;
+// those that did stay open for process exit to take back.
+bool open_slots(CameraFacility& camera, Capture* slots, int camNo) {
+  for (int k = 0; k <= camNo; ++k) {
+    slots[k] = camera.open(k);
+    if (!slots[k]) return false;
+  }
+  return true;
+}
+
+// A pass without a frame shows nothing but still waits, so Esc ends even a dead view.
+void view_until_esc(CameraFacility& camera, Capture& capture) {
+  camera.create_window(kWindow);
+  int key;
+  do {
+    const Frame frame = camera.grab(capture);
+    if (frame) camera.show(kWindow, frame);
+    key = camera.wait_key(2);
+  } while (key != kEsc);
+  camera.release(capture);
+  camera.destroy_window(kWindow);
+}
+
+// Only the first frame is ever written, in the image writer's default quality.
+void save_first_frame(CameraFacility& camera, Capture& capture, const CamprobeOptions& options,
+                      std::FILE* out) {
+  const Frame frame = camera.grab(capture);
+  if (!frame) {
+    std::fprintf(out, "error cn=%d\n", options.camNo);
+    return;  // the capture stays open for process exit, as after a failed open
+  }
+  if (!camera.write(options.filename, frame, nullptr)) {
+    std::fprintf(out, "error file=%s\n", options.filename);
+  }
+  camera.release(capture);
+}
+
+}  // namespace
+
+int run_single_camera(CameraFacility& camera, const CamprobeOptions& options, std::FILE* out) {
+  const int camNo = options.camNo;
+  if (camNo < 0 || camNo >= kProbeSlots) {
+    std::fprintf(out, "error cn=%d\n", camNo);
+    return 0;
+  }
+  // Refused before a camera opens, so a bad name costs no camera start-up.
+  if (options.filename != nullptr && !camera.can_write(options.filename)) {
+    std::fprintf(out, "error file=%s\n", options.filename);
+    return 0;
+  }
+  Capture slots[kProbeSlots];
+  if (!open_slots(camera, slots, camNo)) {
+    std::fprintf(out, "error cn=%d\n", camNo);
+    return 0;
+  }
+  camera.set(slots[camNo], Property::FrameWidth, options.frameWidth);
+  camera.set(slots[camNo], Property::FrameHeight, options.frameHeight);
+  if (options.filename == nullptr) {
+    view_until_esc(camera, slots[camNo]);
+  } else {
+    save_first_frame(camera, slots[camNo], options, out);
+  }
+  return 0;
+}
+
+}  // namespace cam

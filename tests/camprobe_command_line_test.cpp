@@ -1,0 +1,131 @@
+// camprobe's command line, seen through what the tool then does with its cameras.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tool_runner.h"
+
+namespace cam::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// The opens and sizes of a view run ended by Esc at once; the rest of it is tested with
+// the single-camera mode.
+std::vector<std::string> opens_and_sizes(const FakeFacility& camera) {
+  std::vector<std::string> picked;
+  for (const std::string& call : camera.calls) {
+    if (call.rfind("open", 0) == 0 || call.rfind("set", 0) == 0) picked.push_back(call);
+  }
+  return picked;
+}
+
+TEST(CamprobeCameraNumber, IsTheFirstCharacterOfItsValueOnly) {
+  FakeFacility camera;
+  camera.attach(6);
+  camera.key_after(0, 27);
+  const ToolResult result = run_camprobe_with(camera, {"-c", "12"});
+  EXPECT_EQ(result.output, "");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(opens_and_sizes(camera),
+              ElementsAre("open 0 -> #1", "open 1 -> #2", "set #2 width 640", "set #2 height 480"));
+}
+
+TEST(CamprobeCameraNumber, AFirstCharacterOutsideZeroToFiveIsRefusedBeforeAnyOpen) {
+  struct Case {
+    const char* value;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"6", "error cn=6"},     {"9", "error cn=9"},   {"/", "error cn=-1"},
+      {"A", "error cn=17"},    {"", "error cn=-48"},  {"\x80", "error cn=-176"},
+      {"\xff", "error cn=-49"}, {"-1", "error cn=-3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("-c \"") + c.value + "\"");
+    FakeFacility camera;
+    camera.attach(10);
+    const ToolResult result = run_camprobe_with(camera, {"-c", c.value, "-f", "x.png"});
+    EXPECT_EQ(result.output, lines({c.line}));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_THAT(camera.calls, IsEmpty());
+  }
+}
+
+TEST(CamprobeOptions, ValueOptionsGivenLastKeepTheirValues) {
+  FakeFacility camera;
+  camera.attach(3);
+  camera.key_after(0, 27);
+  run_camprobe_with(camera, {"-c", "2", "-w", "320", "-h", "200", "-c"});
+  EXPECT_THAT(opens_and_sizes(camera), ElementsAre("open 0 -> #1", "open 1 -> #2", "open 2 -> #3",
+                                                   "set #3 width 320", "set #3 height 200"));
+
+  FakeFacility sized;
+  sized.attach(1);
+  sized.key_after(0, 27);
+  run_camprobe_with(sized, {"-w", "320", "-h", "200", "-w"});
+  EXPECT_THAT(opens_and_sizes(sized),
+              ElementsAre("open 0 -> #1", "set #1 width 320", "set #1 height 200"));
+
+  FakeFacility height_last;
+  height_last.attach(1);
+  run_camprobe_with(height_last, {"-n", "-h"});
+  EXPECT_THAT(opens_and_sizes(height_last), ElementsAre("open 0 -> #1", "set #1 width 640",
+                                                        "set #1 height 480", "open 1 -> none"));
+}
+
+TEST(CamprobeOptions, SizesAreWholeNumbersReadLikeAtoi) {
+  FakeFacility camera;
+  camera.attach(1);
+  camera.key_after(0, 27);
+  run_camprobe_with(camera, {"-w", "wide", "-h", " 240.9px"});
+  EXPECT_THAT(camera.calls_starting("set"), ElementsAre("set #1 width 0", "set #1 height 240"));
+
+  FakeFacility huge;
+  huge.attach(1);
+  huge.key_after(0, 27);
+  run_camprobe_with(huge, {"-w", "99999999999", "-h", "-99999999999"});
+  EXPECT_THAT(huge.calls_starting("set"),
+              ElementsAre("set #1 width 2147483647", "set #1 height -2147483648"));
+}
+
+TEST(CamprobeOptions, MinusNCountsWhateverElseIsGiven) {
+  FakeFacility camera;
+  camera.attach(1);
+  const ToolResult result = run_camprobe_with(camera, {"-c", "2", "-f", "x.jpg", "-n"});
+  EXPECT_EQ(result.output, lines({"nCam = 1"}));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(camera.calls_starting("check"), IsEmpty());
+}
+
+TEST(CamprobeOptions, AValueIsAlsoReadAsAnOptionSoMinusFMinusNCounts) {
+  FakeFacility camera;
+  camera.attach(2);
+  const ToolResult result = run_camprobe_with(camera, {"-f", "-n"});
+  EXPECT_EQ(result.output, lines({"nCam = 2"}));
+  EXPECT_THAT(camera.calls_starting("write"), IsEmpty());
+}
+
+TEST(CamprobeOptions, AnFGivenLastTakesAnEarlierNameAwaySoTheViewRuns) {
+  FakeFacility camera;
+  camera.attach(1);
+  camera.key_after(0, 27);
+  const ToolResult result = run_camprobe_with(camera, {"-f", "x.jpg", "-f"});
+  EXPECT_EQ(result.output, "");
+  EXPECT_THAT(camera.calls_starting("create"), ElementsAre("create [Capture]"));
+  EXPECT_THAT(camera.calls_starting("check"), IsEmpty());
+  EXPECT_THAT(camera.calls_starting("write"), IsEmpty());
+}
+
+TEST(CamprobeOptions, WordsMatchWholeAndCaseSensitivelyAndOthersAreIgnored) {
+  FakeFacility camera;
+  camera.attach(1);
+  camera.key_after(0, 27);
+  const ToolResult result = run_camprobe_with(camera, {"-N", "-n1", "--n", "-C", "3", "x", "-v"});
+  EXPECT_EQ(result.output, "");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 -> #1"));
+}
+
+}  // namespace
+}  // namespace cam::testing

@@ -1,0 +1,95 @@
+// camprobe -n: the count line, where counting stops, and every counted camera released.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tool_runner.h"
+
+namespace cam::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+TEST(Counting, NoCameraGivesACountOfZero) {
+  FakeFacility camera;
+  const ToolResult result = run_camprobe_with(camera, {"-n"});
+  EXPECT_EQ(result.output, lines({"nCam = 0"}));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(camera.calls, ElementsAre("open 0 -> none"));
+}
+
+TEST(Counting, SizesEveryCameraThenReleasesEachOnceInOrder) {
+  FakeFacility camera;
+  camera.attach(3);
+  const ToolResult result = run_camprobe_with(camera, {"-n", "-w", "320", "-h", "240"});
+  EXPECT_EQ(result.output, lines({"nCam = 3"}));
+  EXPECT_EQ(result.status, 0);
+  const std::vector<std::string> expected = {
+      "open 0 -> #1",      "set #1 width 320",  "set #1 height 240", "open 1 -> #2",
+      "set #2 width 320",  "set #2 height 240", "open 2 -> #3",      "set #3 width 320",
+      "set #3 height 240", "open 3 -> none",    "release #1",        "release #2",
+      "release #3",
+  };
+  EXPECT_EQ(camera.calls, expected);
+}
+
+TEST(Counting, StopsAtTheFirstCameraThatDoesNotOpen) {
+  FakeFacility camera;
+  camera.attach(2);
+  camera.cameras[3] = {};  // behind the gap: never reached
+  const ToolResult result = run_camprobe_with(camera, {"-n"});
+  EXPECT_EQ(result.output, lines({"nCam = 2"}));
+  EXPECT_THAT(camera.calls_starting("open"),
+              ElementsAre("open 0 -> #1", "open 1 -> #2", "open 2 -> none"));
+  EXPECT_THAT(camera.calls_starting("release"), ElementsAre("release #1", "release #2"));
+}
+
+TEST(Counting, ARepeatedCaptureEndsTheCountAndIsReleasedOnlyOnce) {
+  FakeFacility camera;
+  camera.attach(4);
+  camera.cameras[2].repeats_previous = true;
+  const ToolResult result = run_camprobe_with(camera, {"-n"});
+  EXPECT_EQ(result.output, lines({"nCam = 2"}));
+  EXPECT_EQ(result.status, 0);
+  const std::vector<std::string> expected = {
+      "open 0 -> #1",
+      "set #1 width 640",
+      "set #1 height 480",
+      "open 1 -> #2",
+      "set #2 width 640",
+      "set #2 height 480",
+      "open 2 -> #2 (repeated)",
+      "set #2 width 640",  // sized before it is known to be the same capture
+      "set #2 height 480",
+      "release #1",
+      "release #2",
+  };
+  EXPECT_EQ(camera.calls, expected);
+}
+
+TEST(Counting, StopsAfterSixProbesSoCameraSixIsNeverOpened) {
+  FakeFacility camera;
+  camera.attach(8);
+  const ToolResult result = run_camprobe_with(camera, {"-n"});
+  EXPECT_EQ(result.output, lines({"nCam = 6"}));
+  EXPECT_THAT(camera.calls_starting("open"),
+              ElementsAre("open 0 -> #1", "open 1 -> #2", "open 2 -> #3", "open 3 -> #4",
+                          "open 4 -> #5", "open 5 -> #6"));
+  EXPECT_THAT(camera.calls_starting("release"),
+              ElementsAre("release #1", "release #2", "release #3", "release #4", "release #5",
+                          "release #6"));
+}
+
+TEST(Counting, TheLineIsFlushedBeforeTheToolReturns) {
+  FakeFacility camera;
+  camera.attach(1);
+  CapturedOutput output;
+  // A buffer the size of the stream keeps everything back until a flush.
+  static char buffer[1 << 16];
+  std::setvbuf(output.stream(), buffer, _IOFBF, sizeof buffer);
+  const char* argv[] = {"camprobe", "-n", nullptr};
+  ASSERT_EQ(run_camprobe(2, argv, camera, output.stream()), 0);
+  EXPECT_EQ(output.flushed_text(), lines({"nCam = 1"}));
+}
+
+}  // namespace
+}  // namespace cam::testing

@@ -1,0 +1,151 @@
+// camprobe without -n: the view until Esc, the one-frame save and their failures.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tool_runner.h"
+
+namespace cam::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr int kEsc = 27;
+
+TEST(CamprobeView, ShowsCameraZeroAt640By480UntilEsc) {
+  FakeFacility camera;
+  camera.attach(1);
+  camera.key_after(1, kEsc);
+  const ToolResult result = run_camprobe_with(camera, {});
+  EXPECT_EQ(result.output, "");
+  EXPECT_EQ(result.status, 0);
+  const std::vector<std::string> expected = {
+      "open 0 -> #1",          "set #1 width 640",      "set #1 height 480", "create [Capture]",
+      "grab #1 -> cam0.1",     "show [Capture] cam0.1", "wait 2 -> -1",      "grab #1 -> cam0.2",
+      "show [Capture] cam0.2", "wait 2 -> 27",          "release #1",        "destroy [Capture]",
+  };
+  EXPECT_EQ(camera.calls, expected);
+}
+
+TEST(CamprobeView, KeysOtherThanEscLeaveItRunning) {
+  FakeFacility camera;
+  camera.attach(1);
+  camera.keys = {'q', -1, 0, 13, 27 + 256, kEsc};
+  run_camprobe_with(camera, {});
+  EXPECT_EQ(camera.calls_starting("show").size(), 6u);
+  EXPECT_THAT(camera.calls_starting("release"), ElementsAre("release #1"));
+}
+
+TEST(CamprobeView, APassWithoutAFrameShowsNothingButStillWaitsForEsc) {
+  FakeFacility camera;
+  camera.attach(1, /*frames=*/1);
+  camera.key_after(2, kEsc);
+  const ToolResult result = run_camprobe_with(camera, {});
+  EXPECT_EQ(result.output, "");
+  EXPECT_EQ(result.status, 0);
+  const std::vector<std::string> expected = {
+      "create [Capture]", "grab #1 -> cam0.1", "show [Capture] cam0.1", "wait 2 -> -1",
+      "grab #1 -> none",  "wait 2 -> -1",      "grab #1 -> none",       "wait 2 -> 27",
+      "release #1",       "destroy [Capture]",
+  };
+  const std::vector<std::string> after_sizing(camera.calls.begin() + 3, camera.calls.end());
+  EXPECT_EQ(after_sizing, expected);
+}
+
+TEST(CamprobeView, OpensEverySlotUpToTheCameraButSizesAndReleasesOnlyThatOne) {
+  FakeFacility camera;
+  camera.attach(6);
+  camera.key_after(0, kEsc);
+  const ToolResult result = run_camprobe_with(camera, {"-c", "5", "-w", "1280", "-h", "720"});
+  EXPECT_EQ(result.output, "");
+  const std::vector<std::string> expected = {
+      "open 0 -> #1",     "open 1 -> #2",      "open 2 -> #3",          "open 3 -> #4",
+      "open 4 -> #5",     "open 5 -> #6",      "set #6 width 1280",     "set #6 height 720",
+      "create [Capture]", "grab #6 -> cam5.1", "show [Capture] cam5.1", "wait 2 -> 27",
+      "release #6",       "destroy [Capture]",
+  };
+  EXPECT_EQ(camera.calls, expected);
+}
+
+TEST(CamprobeOpenFailure, ReportsTheCameraAskedForEvenWhenAnEarlierSlotFailed) {
+  FakeFacility camera;
+  camera.attach(1);
+  camera.cameras[2] = {};
+  const ToolResult result = run_camprobe_with(camera, {"-c", "2"});
+  EXPECT_EQ(result.output, lines({"error cn=2"}));
+  EXPECT_EQ(result.status, 0);
+  // Nothing released: process exit takes the opened camera back.
+  EXPECT_THAT(camera.calls, ElementsAre("open 0 -> #1", "open 1 -> none"));
+}
+
+TEST(CamprobeOpenFailure, AMissingCameraIsReportedBeforeAnyWindowOrFile) {
+  FakeFacility camera;
+  camera.attach(1);
+  const ToolResult result = run_camprobe_with(camera, {"-c", "1"});
+  EXPECT_EQ(result.output, lines({"error cn=1"}));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(camera.calls, ElementsAre("open 0 -> #1", "open 1 -> none"));
+
+  FakeFacility none;
+  const ToolResult save = run_camprobe_with(none, {"-f", "shot.png"});
+  EXPECT_EQ(save.output, lines({"error cn=0"}));
+  EXPECT_THAT(none.calls_starting("write"), IsEmpty());
+}
+
+TEST(CamprobeSave, WritesTheFirstFrameWithNoParametersAndShowsNothing) {
+  FakeFacility camera;
+  camera.attach(2);
+  const ToolResult result =
+      run_camprobe_with(camera, {"-c", "1", "-f", "shot.png", "-w", "320", "-h", "240"});
+  EXPECT_EQ(result.output, "");
+  EXPECT_EQ(result.status, 0);
+  const std::vector<std::string> expected = {
+      "check [shot.png] -> yes",
+      "open 0 -> #1",
+      "open 1 -> #2",
+      "set #2 width 320",
+      "set #2 height 240",
+      "grab #2 -> cam1.1",
+      "write [shot.png] cam1.1 params none",
+      "release #2",
+  };
+  EXPECT_EQ(camera.calls, expected);
+}
+
+TEST(CamprobeSave, ANameWithNoWritableFormatIsRefusedBeforeAnyCameraOpens) {
+  for (const char* name : {"shot.xyz", "shot", "-n.", ""}) {
+    SCOPED_TRACE(std::string("-f \"") + name + "\"");
+    FakeFacility camera;
+    camera.attach(1);
+    const ToolResult result = run_camprobe_with(camera, {"-f", name});
+    EXPECT_EQ(result.output, lines({(std::string("error file=") + name).c_str()}));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_THAT(camera.calls, ElementsAre("check [" + std::string(name) + "] -> no"));
+  }
+}
+
+TEST(CamprobeSave, AFailedWriteIsReportedWithTheNameAsGiven) {
+  FakeFacility camera;
+  camera.attach(1);
+  camera.write_fails = true;
+  const ToolResult result = run_camprobe_with(camera, {"-f", "no such dir/shot.jpg"});
+  EXPECT_EQ(result.output, lines({"error file=no such dir/shot.jpg"}));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(camera.calls_starting("write"),
+              ElementsAre("write [no such dir/shot.jpg] cam0.1 params none -> failed"));
+  EXPECT_THAT(camera.calls_starting("release"), ElementsAre("release #1"));
+}
+
+TEST(CamprobeSave, ACameraThatGivesNoFrameWritesNothingAndReportsTheCamera) {
+  FakeFacility camera;
+  camera.attach(4, /*frames=*/0);
+  const ToolResult result = run_camprobe_with(camera, {"-c", "3", "-f", "shot.tif"});
+  EXPECT_EQ(result.output, lines({"error cn=3"}));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(camera.calls_starting("grab"), ElementsAre("grab #4 -> none"));
+  EXPECT_THAT(camera.calls_starting("write"), IsEmpty());
+  EXPECT_THAT(camera.calls_starting("create"), IsEmpty());
+}
+
+}  // namespace
+}  // namespace cam::testing
