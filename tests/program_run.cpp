@@ -1,0 +1,51 @@
+#include "program_run.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace cam::testing {
+
+namespace {
+
+std::string read_all(std::FILE* in) {
+  std::string bytes;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) bytes.append(buffer, n);
+  return bytes;
+}
+
+std::string error_path() {
+  static std::atomic<int> count{0};
+  return ::testing::TempDir() + "program-stderr-" + std::to_string(count++) + ".txt";
+}
+
+}  // namespace
+
+ProgramRun run_program(const std::string& command_line) {
+  const std::string err_path = error_path();
+  const std::string full =
+      "unset DISPLAY WAYLAND_DISPLAY; " + command_line + " 2>'" + err_path + "' </dev/null";
+  ProgramRun result;
+  std::FILE* pipe = popen(full.c_str(), "r");
+  if (pipe == nullptr) return result;
+  result.out = read_all(pipe);
+  const int raw = pclose(pipe);
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  std::ifstream err(err_path, std::ios::binary);
+  result.err.assign(std::istreambuf_iterator<char>(err), {});
+  err.close();
+  std::remove(err_path.c_str());
+  return result;
+}
+
+bool camera_attached() {
+  return std::filesystem::exists("/dev/video0");
+}
+
+}  // namespace cam::testing

@@ -1,0 +1,22 @@
+// Runs a built program as a parent process would: standard output read through a pipe,
+// standard error kept apart, no display.
+#pragma once
+
+#include <string>
+
+namespace cam::testing {
+
+struct ProgramRun {
+  int status = -1;  // the exit status as a parent sees it (0 to 255), -1 if none
+  std::string out;
+  std::string err;
+};
+
+// Runs `command_line` through the shell with DISPLAY and WAYLAND_DISPLAY unset and
+// standard input empty.
+ProgramRun run_program(const std::string& command_line);
+
+// Whether this machine has a camera, which changes what the programs answer.
+bool camera_attached();
+
+}  // namespace cam::testing
