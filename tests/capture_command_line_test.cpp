@@ -58,6 +58,12 @@ struct RangeCase {
   bool refused;
 };
 
+// Names each case by its command line in test listings and failures.
+void PrintTo(const RangeCase& c, std::ostream* out) {
+  for (const char* arg : c.args) *out << arg << ' ';
+  *out << (c.refused ? "refused" : "accepted");
+}
+
 class CaptureRange : public ::testing::TestWithParam<RangeCase> {};
 
 TEST_P(CaptureRange, RefusesCameraNumbersAndCountsPastTheSlotTables) {

@@ -1,0 +1,229 @@
+// QuelvarWin started as a user starts it, with a stand-in Java runtime on the search path
+// or none, under Wine. The error box is found by its owner process, read back, kept as a
+// screenshot and dismissed with the Enter key.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "screenshot.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const fs::path kLauncher = QUELVAR_PROGRAM;
+const fs::path kStandIn = JAVAW_STANDIN_PROGRAM;
+const fs::path kArtefacts = ARTEFACT_FOLDER;
+
+// A folder of its own for one test, emptied first.
+fs::path fresh_folder(const std::string& name) {
+  const fs::path folder = fs::temp_directory_path() / ("quelvar-test-" + name);
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// This process's environment with PATH replaced and STANDIN_LOG added, as the block
+// CreateProcessW takes.
+std::wstring environment_with(const std::wstring& path, const fs::path& log) {
+  std::wstring block;
+  wchar_t* current = GetEnvironmentStringsW();
+  for (const wchar_t* entry = current; *entry != 0; entry += wcslen(entry) + 1) {
+    if (_wcsnicmp(entry, L"PATH=", 5) == 0 || _wcsnicmp(entry, L"STANDIN_LOG=", 12) == 0) continue;
+    block += entry;
+    block += L'\0';
+  }
+  FreeEnvironmentStringsW(current);
+  block += L"PATH=" + path + L'\0';
+  block += L"STANDIN_LOG=" + log.wstring() + L'\0';
+  return block;
+}
+
+struct Launch {
+  PROCESS_INFORMATION process = {};
+  bool started = false;
+
+  ~Launch() {
+    if (!started) return;
+    if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+      TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  // The exit status, or -1 when the launcher has not ended within `timeout`.
+  long exit_status(std::chrono::milliseconds timeout) {
+    if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+      return -1;
+    DWORD status = 0;
+    GetExitCodeProcess(process.hProcess, &status);
+    return static_cast<long>(status);
+  }
+};
+
+// Starts the launcher in `folder` with `search_path` as PATH and arguments of its own.
+void start_launcher(Launch& launch, const fs::path& folder, const std::wstring& search_path,
+                    const fs::path& log) {
+  std::wstring command = L"\"" + kLauncher.wstring() + L"\" -jar Other.jar --ignored";
+  std::wstring environment = environment_with(search_path, log);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  launch.started = CreateProcessW(kLauncher.wstring().c_str(), command.data(), nullptr, nullptr,
+                                  FALSE, CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                                  folder.wstring().c_str(), &startup, &launch.process) != 0;
+  ASSERT_TRUE(launch.started) << "CreateProcessW failed: " << GetLastError();
+}
+
+// Windows' own folders, where no javaw.exe is.
+std::wstring system_path() {
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  wchar_t windows[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  return std::wstring(system) + L";" + windows;
+}
+
+TEST(Launcher, StartsJavaWithTheApplicationWithoutWaitingAndReturnsZero) {
+  const fs::path root = fresh_folder("start");
+  const fs::path app = root / "app";
+  const fs::path runtime = root / "jre" / "bin";
+  fs::create_directories(app);
+  fs::create_directories(runtime);
+  fs::copy_file(kStandIn, runtime / "javaw.exe");
+  const fs::path log = root / "standin.log";
+
+  Launch launch;
+  start_launcher(launch, app, runtime.wstring() + L";" + system_path(), log);
+  EXPECT_EQ(launch.exit_status(10s), 0);
+  // The stand-in lingers for 3 s: the launcher must have returned before it ended.
+  EXPECT_EQ(read_file(log).find("ended"), std::string::npos) << read_file(log);
+
+  std::string noted;
+  for (auto waited = 0ms; waited < 20s; waited += 100ms) {
+    noted = read_file(log);
+    if (noted.find("ended") != std::string::npos) break;
+    std::this_thread::sleep_for(100ms);
+  }
+  const std::string expected = "folder=" + app.string() +
+                               "\n"
+                               "command=javaw.exe -splash:splash.png -jar Quelvar.jar\n"
+                               "arg=javaw.exe\n"
+                               "arg=-splash:splash.png\n"
+                               "arg=-jar\n"
+                               "arg=Quelvar.jar\n"
+                               "ended\n";
+  EXPECT_EQ(noted, expected);
+}
+
+// The launcher's message box, once it is up; null when none came within `timeout`.
+HWND wait_for_box(DWORD process_id, std::chrono::milliseconds timeout) {
+  struct Search {
+    DWORD process_id;
+    HWND box;
+  } search = {process_id, nullptr};
+  for (auto waited = 0ms; waited < timeout; waited += 100ms) {
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(param);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          wchar_t class_name[64] = {};
+          GetClassNameW(window, class_name, 64);
+          if (owner != s->process_id || !IsWindowVisible(window) ||
+              wcscmp(class_name, L"#32770") != 0)
+            return TRUE;
+          s->box = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.box != nullptr) return search.box;
+    std::this_thread::sleep_for(100ms);
+  }
+  return nullptr;
+}
+
+std::wstring text_of(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return text;
+}
+
+// The texts of the box's visible buttons, in order.
+std::wstring buttons_of(HWND box) {
+  std::wstring buttons;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t class_name[64] = {};
+    GetClassNameW(child, class_name, 64);
+    if (_wcsicmp(class_name, L"Button") == 0 && IsWindowVisible(child))
+      buttons += L"[" + text_of(child) + L"]";
+  }
+  return buttons;
+}
+
+void press_enter(HWND box) {
+  SetForegroundWindow(box);
+  INPUT keys[2] = {};
+  keys[0].type = keys[1].type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = keys[1].ki.wVk = VK_RETURN;
+  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, keys, sizeof(INPUT));
+}
+
+bool have_display() {
+  const char* display = std::getenv("DISPLAY");
+  return display != nullptr && *display != 0;
+}
+
+// Starts the launcher with `search_path`, checks the box it shows, keeps a picture of it
+// and dismisses it; the status must then be 1.
+void expect_box(const std::wstring& search_path, const std::wstring& message, const char* picture) {
+  const fs::path root = fresh_folder(picture);
+  Launch launch;
+  start_launcher(launch, root, search_path, root / "standin.log");
+  const HWND box = wait_for_box(launch.process.dwProcessId, 20s);
+  ASSERT_NE(box, nullptr) << "no message box appeared";
+  EXPECT_EQ(text_of(box), L"\u30A8\u30E9\u30FC");  // エラー
+  EXPECT_EQ(text_of(GetDlgItem(box, 0xFFFF)), message);
+  EXPECT_EQ(buttons_of(box), L"[OK]");  // style 0: OK alone
+  EXPECT_EQ(launch.exit_status(0ms), -1) << "the launcher must wait for the box";
+  std::this_thread::sleep_for(500ms);  // let it paint before the picture is taken
+  fs::create_directories(kArtefacts);
+  EXPECT_TRUE(save_window_picture(box, kArtefacts / picture));
+  press_enter(box);
+  EXPECT_EQ(launch.exit_status(10s), 1);
+}
+
+TEST(LauncherBox, NoJavaOnTheSearchPathSaysTheRuntimeIsNotInstalled) {
+  if (!have_display()) GTEST_SKIP() << "no display for the message box";
+  // JAVA の実行環境がインストールされていないようです
+  expect_box(system_path(),
+             L"JAVA \u306E\u5B9F\u884C\u74B0\u5883\u304C\u30A4\u30F3\u30B9\u30C8\u30FC\u30EB"
+             L"\u3055\u308C\u3066\u3044\u306A\u3044\u3088\u3046\u3067\u3059",
+             "launcher-no-java.bmp");
+}
+
+TEST(LauncherBox, AJavawThatIsNoProgramIsAnUnexpectedError) {
+  if (!have_display()) GTEST_SKIP() << "no display for the message box";
+  const fs::path bad = fresh_folder("bad-runtime");
+  std::ofstream(bad / "javaw.exe") << "not a program\n";
+  // 予期しないエラーが発生しました
+  expect_box(bad.wstring() + L";" + system_path(),
+             L"\u4E88\u671F\u3057\u306A\u3044\u30A8\u30E9\u30FC\u304C\u767A\u751F\u3057\u307E"
+             L"\u3057\u305F",
+             "launcher-unexpected-error.bmp");
+}
+
+}  // namespace
