@@ -17,7 +17,9 @@ const std::string kCamprobe = CAMPROBE_PROGRAM;
 // Runs camprobe with the device-open log preloaded and returns the video devices it
 // tried to open, one per line.
 std::string devices_opened_by(const std::string& args, ProgramRun& run) {
-  const std::string log = ::testing::TempDir() + "camprobe-devices.txt";
+  // A log of each test's own: tests may run side by side.
+  const std::string log = ::testing::TempDir() + "camprobe-devices-" +
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
   std::remove(log.c_str());
   run = run_program("DEVICE_OPEN_LOG='" + log + "' LD_PRELOAD='" DEVICE_OPEN_LOG_LIBRARY "' '" +
                     kCamprobe + "' " + args);

@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "image_writer.h"
+#include "jpeg_tables.h"
 
 namespace cam {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::quantisation_values;
 
 constexpr int kJpegQuality100[] = {1, 100, 0};
 
@@ -45,31 +47,6 @@ std::string read_bytes(const fs::path& path) {
 
 void write_bytes(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// The quantisation values of every table in a JPEG file's DQT segments.
-std::vector<int> quantisation_values(const std::string& jpeg) {
-  std::vector<int> values;
-  std::size_t at = 2;  // past the start-of-image marker
-  while (at + 4 <= jpeg.size() && static_cast<unsigned char>(jpeg[at]) == 0xff) {
-    const unsigned char marker = static_cast<unsigned char>(jpeg[at + 1]);
-    const std::size_t length =
-        (static_cast<unsigned char>(jpeg[at + 2]) << 8) | static_cast<unsigned char>(jpeg[at + 3]);
-    if (marker == 0xda) break;  // the compressed data starts: no more tables
-    if (marker == 0xdb) {
-      for (std::size_t t = at + 4; t < at + 2 + length;) {
-        const bool wide = (static_cast<unsigned char>(jpeg[t]) >> 4) != 0;
-        ++t;
-        for (int i = 0; i < 64; ++i, t += wide ? 2 : 1) {
-          int value = static_cast<unsigned char>(jpeg[t]);
-          if (wide) value = (value << 8) | static_cast<unsigned char>(jpeg[t + 1]);
-          values.push_back(value);
-        }
-      }
-    }
-    at += 2 + length;
-  }
-  return values;
 }
 
 class ImageWriter : public ::testing::Test {

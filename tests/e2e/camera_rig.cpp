@@ -1,0 +1,62 @@
+#include "camera_rig.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+
+CameraRig::CameraRig(const std::string& test_name)
+    : folder_((fs::temp_directory_path() / ("e2e-" + test_name)).string()),
+      log_(folder_ + "/cameras.log") {
+  fs::remove_all(folder_);
+  fs::create_directories(folder_ + "/runtime");
+  fs::permissions(folder_ + "/runtime", fs::perms::owner_all);
+}
+
+std::unique_ptr<ChildProcess> CameraRig::start(const std::string& program,
+                                               const std::vector<std::string>& args,
+                                               const Cameras& cameras,
+                                               const VirtualDisplay* display) const {
+  std::map<std::string, std::string> env = {
+      {"LD_PRELOAD", VIRTUAL_CAMERA_LIBRARY},
+      {"VCAM_COUNT", std::to_string(cameras.count)},
+      {"VCAM_FAIL", cameras.fail},
+      {"VCAM_FRAMES", cameras.frames},
+      {"VCAM_SILENT", cameras.silent},
+      {"VCAM_LOG", log_},
+      // A camera that never delivers is given up after 1 s instead of 10.
+      {"OPENCV_VIDEOIO_V4L_SELECT_TIMEOUT", "1"},
+      {"XDG_RUNTIME_DIR", folder_ + "/runtime"},
+      {"DISPLAY", display != nullptr ? display->name() : ""},
+  };
+  std::vector<std::string> argv = {program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return std::make_unique<ChildProcess>(argv, env, folder_);
+}
+
+std::vector<std::string> CameraRig::log() const {
+  std::ifstream in(log_);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> CameraRig::log_with(const std::string& text) const {
+  std::vector<std::string> matching;
+  for (const std::string& line : log())
+    if (line.find(text) != std::string::npos) matching.push_back(line);
+  return matching;
+}
+
+std::vector<std::string> CameraRig::log_ending(const std::string& text) const {
+  std::vector<std::string> matching;
+  for (const std::string& line : log())
+    if (line.size() >= text.size() &&
+        line.compare(line.size() - text.size(), text.size(), text) == 0)
+      matching.push_back(line);
+  return matching;
+}
+
+}  // namespace e2e

@@ -1,0 +1,102 @@
+// The real camprobe with OpenCV's V4L2 backend on virtual cameras, and its window on a
+// virtual display.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "camera_rig.h"
+#include "frame_decoder.h"
+
+namespace e2e {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+const std::string kCamprobe = CAMPROBE_PROGRAM;
+
+// Runs camprobe -n on `cameras` and checks the line, then that every camera opened was
+// closed by the time the line came.
+void expect_count(const Cameras& cameras, const std::string& line, const CameraRig& rig,
+                  const std::vector<std::string>& extra = {}) {
+  std::vector<std::string> args = {"-n"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  auto probe = rig.start(kCamprobe, args, cameras);
+  EXPECT_EQ(probe->read_line(10s), line);
+  EXPECT_EQ(rig.log_ending(" open").size(), rig.log_ending(" close").size());
+  EXPECT_EQ(probe->wait(10s), 0);
+  EXPECT_EQ(probe->output(), line);
+}
+
+TEST(CamprobeCount, CountsTheVirtualCamerasUpToSix) {
+  for (int count : {0, 1, 3}) {
+    SCOPED_TRACE(count);
+    CameraRig rig("count-" + std::to_string(count));
+    expect_count({count}, "nCam = " + std::to_string(count) + "\n", rig);
+  }
+  CameraRig rig("count-7");
+  expect_count({7}, "nCam = 6\n", rig);
+  EXPECT_THAT(rig.log_with("6 open"), IsEmpty()) << "camera 6 must never be opened";
+}
+
+TEST(CamprobeCount, StopsAtAGapInTheNumbering) {
+  CameraRig rig("count-gap");
+  expect_count({5, "2"}, "nCam = 2\n", rig);
+  EXPECT_THAT(rig.log_with("open"), ElementsAre("0.1 open", "1.1 open", "2 open failed"));
+}
+
+TEST(CamprobeCount, AsksEveryCameraForTheFrameSizeGiven) {
+  CameraRig rig("count-size");
+  expect_count({3}, "nCam = 3\n", rig, {"-w", "320", "-h", "240"});
+  EXPECT_THAT(rig.log_with("320x240"),
+              ElementsAre("0.1 size 320x240", "1.1 size 320x240", "2.1 size 320x240"));
+}
+
+TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {
+  for (const char* name : {"shot.png", "shot.jpg", "shot.tif"}) {
+    SCOPED_TRACE(name);
+    CameraRig rig(std::string("save-") + name);
+    // No display at all: a window would fail to open.
+    auto probe = rig.start(kCamprobe, {"-c", "1", "-f", name, "-w", "320", "-h", "240"}, {2});
+    EXPECT_EQ(probe->wait(10s), 0);
+    EXPECT_EQ(probe->output(), "");
+    const auto mark = vcam::read_frame_mark(rig.folder() + "/" + name);
+    ASSERT_TRUE(mark.has_value());
+    EXPECT_EQ(mark->camera, 1);
+    EXPECT_THAT(rig.log_with("stream on"), ElementsAre("1.1 stream on"));
+  }
+}
+
+TEST(CamprobeSave, AMissingCameraIsReportedWithStatusZero) {
+  CameraRig rig("save-missing");
+  auto probe = rig.start(kCamprobe, {"-c", "1", "-f", "shot.png"}, {1});
+  EXPECT_EQ(probe->wait(10s), 0);
+  EXPECT_EQ(probe->output(), "error cn=1\n");
+  EXPECT_FALSE(std::filesystem::exists(rig.folder() + "/shot.png"));
+}
+
+TEST(CamprobeView, ShowsTheCameraUntilEscAndNotUntilAnyOtherKey) {
+  VirtualDisplay display;
+  if (!display.available()) GTEST_SKIP() << "no Xvfb or xdotool to show windows on";
+  CameraRig rig("view");
+  auto probe = rig.start(kCamprobe, {"-w", "320", "-h", "240"}, {1}, &display);
+  const std::string window = display.wait_for_window("^Capture$", 15s);
+  ASSERT_FALSE(window.empty()) << probe->errors();
+  EXPECT_THAT(rig.log_with("size 320x240"), ElementsAre("0.1 size 320x240"));
+  const auto [width, height] = display.size_of(window);
+  EXPECT_GE(width, 320);
+  EXPECT_GE(height, 240);
+
+  display.press(window, "x");
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(probe->running()) << "a key other than Esc ended the view";
+  display.press(window, "Escape");
+  EXPECT_EQ(probe->wait(10s), 0);
+  EXPECT_EQ(probe->output(), "");
+  EXPECT_THAT(rig.log_with("close"), ElementsAre("0.1 close"));
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,122 @@
+// The real capture with OpenCV's V4L2 backend on virtual cameras, its windows on a
+// virtual display and keys sent to them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "camera_rig.h"
+#include "frame_decoder.h"
+#include "jpeg_tables.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+const std::string kCapture = CAPTURE_PROGRAM;
+
+// The number of the last frame the log shows delivered.
+int last_frame(const CameraRig& rig) {
+  const std::vector<std::string> frames = rig.log_with(" frame ");
+  return frames.empty() ? 0 : std::stoi(frames.back().substr(frames.back().rfind(' ') + 1));
+}
+
+class CaptureOnDisplay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!display_.available()) GTEST_SKIP() << "no Xvfb or xdotool to show windows on";
+  }
+  VirtualDisplay display_;
+};
+
+// Previews camera 0 until a key, and checks the file written shows the last frame the
+// camera delivered before the key, which is never the check frame.
+void expect_snapshot(const VirtualDisplay& display, const std::vector<std::string>& args,
+                     const std::string& file, const std::string& rig_name,
+                     const std::string& screenshot = "") {
+  CameraRig rig(rig_name);
+  auto capture = rig.start(kCapture, args, {1}, &display);
+  const std::string window = display.wait_for_window("^CAM  0$", 15s);
+  ASSERT_FALSE(window.empty()) << capture->errors();
+  std::this_thread::sleep_for(500ms);  // a few frames go by
+  if (!screenshot.empty()) {
+    fs::create_directories(ARTEFACT_FOLDER);
+    EXPECT_TRUE(display.screenshot(std::string(ARTEFACT_FOLDER) + "/" + screenshot, window));
+  }
+  display.press(window, "x");
+  EXPECT_EQ(capture->wait(10s), 0);
+  EXPECT_EQ(capture->output(), "save_image 0\n");
+  const auto mark = vcam::read_frame_mark(rig.folder() + "/" + file);
+  ASSERT_TRUE(mark.has_value()) << file;
+  EXPECT_EQ(mark->camera, 0);
+  EXPECT_EQ(mark->frame, last_frame(rig));
+  EXPECT_GT(mark->frame, 2);
+  EXPECT_THAT(rig.log_with("close"), ElementsAre("0.1 close"));
+}
+
+TEST_F(CaptureOnDisplay, ASnapshotWritesTestTifWhenNoNameIsGiven) {
+  expect_snapshot(display_, {}, "test.tif", "snapshot-default", "capture-preview.png");
+}
+
+TEST_F(CaptureOnDisplay, ASnapshotWritesTheNamedJpegAtQuality100) {
+  expect_snapshot(display_, {"-f", "shot.jpg"}, "shot.jpg", "snapshot-jpeg");
+  std::ifstream in(fs::temp_directory_path() / "e2e-snapshot-jpeg" / "shot.jpg", std::ios::binary);
+  const std::vector<int> tables =
+      cam::testing::quantisation_values(std::string(std::istreambuf_iterator<char>(in), {}));
+  ASSERT_GE(tables.size(), 64u);
+  EXPECT_EQ(std::count(tables.begin(), tables.end(), 1), static_cast<long>(tables.size()));
+}
+
+TEST_F(CaptureOnDisplay, TheViewerShowsEveryCameraAndEndsOnAKey) {
+  CameraRig rig("viewer");
+  auto capture = rig.start(kCapture, {"-a", "-n", "2"}, {2}, &display_);
+  EXPECT_FALSE(display_.wait_for_window("^CAM  0 $", 15s).empty()) << capture->errors();
+  const std::string second = display_.wait_for_window("^CAM  1 $", 15s);
+  ASSERT_FALSE(second.empty());
+  EXPECT_THAT(rig.log_ending(" open"), ElementsAre("0.1 open", "1.1 open"));
+  display_.press(second, "x");
+  EXPECT_EQ(capture->wait(10s), 0);
+  EXPECT_EQ(capture->output(), "");
+  EXPECT_EQ(rig.log_ending(" close").size(), 2u);
+}
+
+TEST_F(CaptureOnDisplay, TheViewerReportsTheFirstCameraThatIsMissing) {
+  CameraRig rig("viewer-missing");
+  auto capture = rig.start(kCapture, {"-a", "-n", "3"}, {2}, &display_);
+  EXPECT_EQ(capture->wait(15s), 255);
+  EXPECT_EQ(capture->output(), "can not open capture camera 2\n");
+  EXPECT_THAT(rig.log_with("open"), ElementsAre("0.1 open", "1.1 open", "2 open failed"));
+}
+
+TEST_F(CaptureOnDisplay, ACameraThatNeverDeliversIsReportedAndNoWindowShown) {
+  CameraRig rig("silent");
+  auto capture = rig.start(kCapture, {}, {1, "", "", "0"}, &display_);
+  bool window_seen = false;
+  while (capture->running()) {
+    window_seen = window_seen || !display_.windows("^CAM  0$").empty();
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_EQ(capture->wait(15s), 255);
+  EXPECT_EQ(capture->output(), "Can not open Camera 0\n");
+  EXPECT_FALSE(window_seen);
+  EXPECT_FALSE(fs::exists(rig.folder() + "/test.tif"));
+}
+
+TEST_F(CaptureOnDisplay, ACameraLostDuringThePreviewEndsWithStatusOne) {
+  CameraRig rig("unplugged");
+  auto capture = rig.start(kCapture, {}, {1, "", "0:8"}, &display_);
+  EXPECT_EQ(capture->wait(15s), 1);
+  EXPECT_EQ(capture->output(), "Can not open Camera 0\n");
+  EXPECT_EQ(last_frame(rig), 8);
+  EXPECT_FALSE(fs::exists(rig.folder() + "/test.tif"));
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,122 @@
+#include "virtual_display.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace e2e {
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+bool have_program(const char* name) {
+  const std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+}  // namespace
+
+VirtualDisplay::VirtualDisplay() {
+  if (!have_program("Xvfb") || !have_program("xdotool")) return;
+  for (int number = 90; number < 190; ++number) {
+    if (fs::exists("/tmp/.X" + std::to_string(number) + "-lock")) continue;
+    const std::string display = ":" + std::to_string(number);
+    const char* argv[] = {"Xvfb",         display.c_str(), "-screen", "0",
+                          "1280x1024x24", "-nolisten",     "tcp",     nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 1, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 1, 0);
+    pid_t pid = -1;
+    const int failed =
+        posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed) return;
+    const fs::path socket = "/tmp/.X11-unix/X" + std::to_string(number);
+    for (int waits = 0; waits < 100 && !fs::exists(socket); ++waits) {
+      if (waitpid(pid, nullptr, WNOHANG) == pid) break;  // lost the race for this number
+      std::this_thread::sleep_for(50ms);
+    }
+    if (fs::exists(socket) && waitpid(pid, nullptr, WNOHANG) == 0) {
+      pid_ = pid;
+      name_ = display;
+      return;
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+}
+
+VirtualDisplay::~VirtualDisplay() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  waitpid(pid_, nullptr, 0);
+}
+
+std::string VirtualDisplay::x(const std::string& arguments) const {
+  const std::string command = "DISPLAY=" + name_ + " " + arguments + " 2>/dev/null";
+  std::string out;
+  if (std::FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+    pclose(pipe);
+  }
+  return out;
+}
+
+std::vector<std::string> VirtualDisplay::windows(const std::string& title_pattern) const {
+  std::istringstream ids(x("xdotool search --onlyvisible --name '" + title_pattern + "'"));
+  std::vector<std::string> found;
+  for (std::string id; ids >> id;) found.push_back(id);
+  return found;
+}
+
+std::string VirtualDisplay::wait_for_window(const std::string& title_pattern,
+                                            std::chrono::milliseconds timeout) const {
+  for (auto waited = 0ms; waited < timeout; waited += 100ms) {
+    const std::vector<std::string> found = windows(title_pattern);
+    if (!found.empty()) return found.front();
+    std::this_thread::sleep_for(100ms);
+  }
+  return "";
+}
+
+bool VirtualDisplay::wait_until_gone(const std::string& title_pattern,
+                                     std::chrono::milliseconds timeout) const {
+  for (auto waited = 0ms; waited < timeout; waited += 100ms) {
+    if (windows(title_pattern).empty()) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return false;
+}
+
+void VirtualDisplay::press(const std::string& window, const std::string& key) const {
+  x("xdotool key --window " + window + " " + key);
+}
+
+std::pair<int, int> VirtualDisplay::size_of(const std::string& window) const {
+  std::istringstream shell(x("xdotool getwindowgeometry --shell " + window));
+  int width = 0, height = 0;
+  for (std::string line; std::getline(shell, line);) {
+    if (line.rfind("WIDTH=", 0) == 0) width = std::stoi(line.substr(6));
+    if (line.rfind("HEIGHT=", 0) == 0) height = std::stoi(line.substr(7));
+  }
+  return {width, height};
+}
+
+bool VirtualDisplay::screenshot(const std::string& png_file, const std::string& window) const {
+  x("import -window " + window + " '" + png_file + "'");
+  return fs::exists(png_file);
+}
+
+}  // namespace e2e

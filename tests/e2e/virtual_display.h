@@ -1,0 +1,44 @@
+// An Xvfb display of the test's own, and the window and key work done on it with xdotool.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+class VirtualDisplay {
+ public:
+  VirtualDisplay();  // starts Xvfb on the first free display number
+  ~VirtualDisplay();
+  VirtualDisplay(const VirtualDisplay&) = delete;
+  VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+  // False when Xvfb or xdotool is missing or the server did not come up.
+  bool available() const { return pid_ > 0; }
+  const std::string& name() const { return name_; }  // e.g. ":93"
+
+  // The windows whose title matches the extended regular expression, e.g. "^CAM  0$".
+  std::vector<std::string> windows(const std::string& title_pattern) const;
+  // The first such window once it is there; empty when none came in time.
+  std::string wait_for_window(const std::string& title_pattern,
+                              std::chrono::milliseconds timeout) const;
+  // Whether no such window is left after at most `timeout`.
+  bool wait_until_gone(const std::string& title_pattern, std::chrono::milliseconds timeout) const;
+  // Sends a key (an X key name such as "x" or "Escape") to a window.
+  void press(const std::string& window, const std::string& key) const;
+  // Width and height of a window's inside; {0, 0} when it cannot be read.
+  std::pair<int, int> size_of(const std::string& window) const;
+  // A screenshot of a window, or of the whole screen, into a PNG file.
+  bool screenshot(const std::string& png_file, const std::string& window = "root") const;
+
+ private:
+  std::string x(const std::string& arguments) const;  // runs a command on this display
+
+  pid_t pid_ = -1;
+  std::string name_;
+};
+
+}  // namespace e2e

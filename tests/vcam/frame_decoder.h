@@ -1,0 +1,21 @@
+// Reads back which camera and frame a picture from the virtual camera shows.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vcam {
+
+struct FrameMark {
+  int camera;
+  int frame;
+  friend bool operator==(FrameMark a, FrameMark b) {
+    return a.camera == b.camera && a.frame == b.frame;
+  }
+};
+
+// The mark of the picture in an image file, or none when the file cannot be read or
+// shows no intact mark.
+std::optional<FrameMark> read_frame_mark(const std::string& image_file);
+
+}  // namespace vcam
