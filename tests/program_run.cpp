@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -22,7 +23,8 @@ std::string read_all(std::FILE* in) {
 
 std::string error_path() {
   static std::atomic<int> count{0};
-  return ::testing::TempDir() + "program-stderr-" + std::to_string(count++) + ".txt";
+  return ::testing::TempDir() + "program-stderr-" + std::to_string(getpid()) + "-" +
+         std::to_string(count++) + ".txt";
 }
 
 }  // namespace

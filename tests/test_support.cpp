@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <random>
 
 namespace cam::testing {
 
@@ -13,9 +14,14 @@ namespace {
 #define TEXT_LINE_END "\n"
 #endif
 
+// Test programs run side by side: a random part keeps their files apart, a count keeps
+// one program's apart.
 std::string unique_path() {
+  static const unsigned long long run =
+      (static_cast<unsigned long long>(std::random_device{}()) << 32) ^ std::random_device{}();
   static std::atomic<int> count{0};
-  return ::testing::TempDir() + "captured-output-" + std::to_string(count++) + ".txt";
+  return ::testing::TempDir() + "captured-output-" + std::to_string(run) + "-" +
+         std::to_string(count++) + ".txt";
 }
 
 }  // namespace

@@ -73,32 +73,30 @@ class LauncherResources : public ::testing::TestWithParam<const char*> {
   HMODULE module_ = nullptr;
 };
 
+// Resource enumeration callbacks are stdcall on 32-bit Windows, which lambdas are not.
+BOOL CALLBACK add_type(HMODULE, LPWSTR type, LONG_PTR found) {
+  // Named types would show as pointers, never as the small numbers the tests expect.
+  reinterpret_cast<std::set<ULONG_PTR>*>(found)->insert(reinterpret_cast<ULONG_PTR>(type));
+  return TRUE;
+}
+
+BOOL CALLBACK add_name(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) {
+  auto* names = reinterpret_cast<std::vector<std::wstring>*>(found);
+  names->push_back(IS_INTRESOURCE(name) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name))
+                                        : std::wstring(name));
+  return TRUE;
+}
+
 TEST_P(LauncherResources, HoldOnlyTheIconAndTheManifest) {
   std::set<ULONG_PTR> types;
-  EnumResourceTypesW(
-      module_,
-      [](HMODULE, LPWSTR type, LONG_PTR found) -> BOOL {
-        // Named types would show as pointers, never as the small numbers below.
-        reinterpret_cast<std::set<ULONG_PTR>*>(found)->insert(reinterpret_cast<ULONG_PTR>(type));
-        return TRUE;
-      },
-      reinterpret_cast<LONG_PTR>(&types));
+  EnumResourceTypesW(module_, add_type, reinterpret_cast<LONG_PTR>(&types));
   // Icons, the icon group and the manifest: no version block, strings or dialogs.
   EXPECT_EQ(types, (std::set<ULONG_PTR>{3, 14, 24}));
 }
 
 TEST_P(LauncherResources, FirstIconGroupIsMainIconWithThreeSizesAt24Bits) {
   std::vector<std::wstring> groups;
-  EnumResourceNamesW(
-      module_, RT_GROUP_ICON,
-      [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) -> BOOL {
-        auto* names = reinterpret_cast<std::vector<std::wstring>*>(found);
-        names->push_back(IS_INTRESOURCE(name)
-                             ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name))
-                             : std::wstring(name));
-        return TRUE;
-      },
-      reinterpret_cast<LONG_PTR>(&groups));
+  EnumResourceNamesW(module_, RT_GROUP_ICON, add_name, reinterpret_cast<LONG_PTR>(&groups));
   ASSERT_EQ(groups, std::vector<std::wstring>{L"MAINICON"});
 
   const std::vector<BYTE> group = resource(module_, L"MAINICON", RT_GROUP_ICON);

@@ -127,27 +127,29 @@ TEST(Launcher, StartsJavaWithTheApplicationWithoutWaitingAndReturnsZero) {
   EXPECT_EQ(noted, expected);
 }
 
+struct BoxSearch {
+  DWORD process_id;
+  HWND box;
+};
+
+// A stdcall callback on 32-bit Windows, which a lambda is not.
+BOOL CALLBACK look_for_box(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<BoxSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t class_name[64] = {};
+  GetClassNameW(window, class_name, 64);
+  if (owner != search->process_id || !IsWindowVisible(window) || wcscmp(class_name, L"#32770") != 0)
+    return TRUE;
+  search->box = window;
+  return FALSE;
+}
+
 // The launcher's message box, once it is up; null when none came within `timeout`.
 HWND wait_for_box(DWORD process_id, std::chrono::milliseconds timeout) {
-  struct Search {
-    DWORD process_id;
-    HWND box;
-  } search = {process_id, nullptr};
+  BoxSearch search = {process_id, nullptr};
   for (auto waited = 0ms; waited < timeout; waited += 100ms) {
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(param);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(window, &owner);
-          wchar_t class_name[64] = {};
-          GetClassNameW(window, class_name, 64);
-          if (owner != s->process_id || !IsWindowVisible(window) ||
-              wcscmp(class_name, L"#32770") != 0)
-            return TRUE;
-          s->box = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumWindows(look_for_box, reinterpret_cast<LPARAM>(&search));
     if (search.box != nullptr) return search.box;
     std::this_thread::sleep_for(100ms);
   }
