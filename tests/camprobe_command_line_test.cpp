@@ -37,8 +37,8 @@ TEST(CamprobeCameraNumber, AFirstCharacterOutsideZeroToFiveIsRefusedBeforeAnyOpe
     const char* line;
   };
   const Case cases[] = {
-      {"6", "error cn=6"},     {"9", "error cn=9"},   {"/", "error cn=-1"},
-      {"A", "error cn=17"},    {"", "error cn=-48"},  {"\x80", "error cn=-176"},
+      {"6", "error cn=6"},      {"9", "error cn=9"},   {"/", "error cn=-1"},
+      {"A", "error cn=17"},     {"", "error cn=-48"},  {"\x80", "error cn=-176"},
       {"\xff", "error cn=-49"}, {"-1", "error cn=-3"},
   };
   for (const Case& c : cases) {

@@ -101,7 +101,8 @@ bool VirtualDisplay::wait_until_gone(const std::string& title_pattern,
 }
 
 void VirtualDisplay::press(const std::string& window, const std::string& key) const {
-  x("xdotool key --window " + window + " " + key);
+  // Through XTEST to the focused window: GTK ignores keys sent to a window directly.
+  x("xdotool windowfocus --sync " + window + " key " + key);
 }
 
 std::pair<int, int> VirtualDisplay::size_of(const std::string& window) const {
