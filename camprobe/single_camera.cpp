@@ -18,14 +18,15 @@ bool open_slots(CameraFacility& camera, Capture* slots, int camNo) {
 }
 
 // A pass without a frame shows nothing but still waits, so Esc ends even a dead view.
-void view_until_esc(CameraFacility& camera, Capture& capture) {
-  camera.create_window(kWindow);
-  int key;
-  do {
+// Without a window nobody could press Esc, so that ends the view at once.
+void view_until_esc(CameraFacility& camera, Capture& capture, std::FILE* out) {
+  bool shown = camera.create_window(kWindow);
+  while (shown) {
     const Frame frame = camera.grab(capture);
-    if (frame) camera.show(kWindow, frame);
-    key = camera.wait_key(2);
-  } while (key != kEsc);
+    if (frame && !camera.show(kWindow, frame)) shown = false;
+    if (shown && camera.wait_key(2) == kEsc) break;
+  }
+  if (!shown) std::fprintf(out, "error window=%s\n", kWindow);
   camera.release(capture);
   camera.destroy_window(kWindow);
 }
@@ -65,7 +66,7 @@ int run_single_camera(CameraFacility& camera, const CamprobeOptions& options, st
   camera.set(slots[camNo], Property::FrameWidth, options.frameWidth);
   camera.set(slots[camNo], Property::FrameHeight, options.frameHeight);
   if (options.filename == nullptr) {
-    view_until_esc(camera, slots[camNo]);
+    view_until_esc(camera, slots[camNo], out);
   } else {
     save_first_frame(camera, slots[camNo], options, out);
   }

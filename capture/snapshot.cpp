@@ -7,16 +7,17 @@ namespace {
 // JPEG quality (parameter 1) at 100; the list ends with 0. Other formats ignore it.
 constexpr int SaveParams[] = {1, 100, 0};
 
-// Shows the camera until a key comes and returns the frame on screen then, or no frame
-// when a grab failed first.
-Frame preview_until_key(CameraFacility& camera, Capture capture, const char* winName) {
-  Frame frame;
+enum class Preview { Keyed, CameraLost, NoWindow };
+
+// Shows the camera until a key comes; `frame` is then the frame on screen.
+Preview preview_until_key(CameraFacility& camera, Capture capture, const char* winName,
+                          Frame& frame) {
   do {
     frame = camera.grab(capture);
-    if (!frame) return frame;
-    camera.show(winName, frame);  // the first show creates the window
+    if (!frame) return Preview::CameraLost;
+    if (!camera.show(winName, frame)) return Preview::NoWindow;  // the first show creates it
   } while (camera.wait_key(50) < 0);
-  return frame;
+  return Preview::Keyed;
 }
 
 }  // namespace
@@ -44,11 +45,17 @@ int run_snapshot(CameraFacility& camera, int camNo, const char* filename, std::F
 
   char winName[128];
   std::snprintf(winName, sizeof winName, "CAM  %d", camNo);
-  const Frame frame = preview_until_key(camera, capture, winName);
-  if (!frame) {
-    // Status 1, unlike the other failures: the camera was lost mid-preview.
-    std::fprintf(out, "Can not open Camera %d\n", camNo);
-    return 1;
+  Frame frame;
+  switch (preview_until_key(camera, capture, winName, frame)) {
+    case Preview::Keyed:
+      break;
+    case Preview::CameraLost:
+      // Status 1, unlike the other failures: the camera was lost mid-preview.
+      std::fprintf(out, "Can not open Camera %d\n", camNo);
+      return 1;
+    case Preview::NoWindow:
+      std::fputs("can not open a window\n", out);
+      return -1;
   }
   camera.destroy_window(winName);
 

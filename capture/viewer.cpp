@@ -8,6 +8,8 @@ namespace cam {
 
 namespace {
 
+constexpr char kNoWindow[] = "can not open a window\n";
+
 struct Viewer {
   Capture captures[kCaptureSlots];  // slot i holds camera i; empty once released
   int count = 0;
@@ -29,7 +31,10 @@ bool open_all(CameraFacility& camera, Viewer& viewer, std::FILE* out) {
     }
     camera.set(viewer.captures[i], Property::FrameWidth, 640);
     camera.set(viewer.captures[i], Property::FrameHeight, 480);
-    camera.create_window(viewer.title(i));
+    if (!camera.create_window(viewer.title(i))) {
+      std::fputs(kNoWindow, out);
+      return false;
+    }
   }
   return true;
 }
@@ -44,7 +49,10 @@ bool view_until_key(CameraFacility& camera, Viewer& viewer, std::FILE* out) {
         std::fprintf(out, "Can not open Camera %d\n", i);
         return false;
       }
-      camera.show(viewer.title(i), frame);
+      if (!camera.show(viewer.title(i), frame)) {
+        std::fputs(kNoWindow, out);
+        return false;
+      }
       if (camera.wait_key(50) >= 0) {
         camera.release(viewer.captures[i]);
         return true;

@@ -49,9 +49,11 @@ class CameraFacility {
   virtual void release(Capture& capture) = 0;
 
   // Windows are known by their titles and take the size of the frame shown in them.
-  virtual void create_window(const char* title) = 0;
-  // Creates the window first if it does not exist yet.
-  virtual void show(const char* title, const Frame& frame) = 0;
+  // False when no window can be made here (no display, no window system).
+  virtual bool create_window(const char* title) = 0;
+  // Creates the window first if it does not exist yet. False when the frame could not be
+  // shown: no frame, or no window can be made here.
+  virtual bool show(const char* title, const Frame& frame) = 0;
   virtual void destroy_window(const char* title) = 0;
   // Waits up to `milliseconds` for a key in any window while the windows repaint.
   // Returns the key code (Esc is 27), or a negative value when no key came in time.

@@ -2,10 +2,10 @@
 
 #include <opencv2/core.hpp>
 #include <opencv2/core/utils/logger.hpp>
-#include <opencv2/highgui.hpp>
 #include <opencv2/videoio.hpp>
 #include <vector>
 
+#include "gui_loader.h"
 #include "image_writer.h"
 #include "native_backend.h"
 
@@ -18,11 +18,6 @@ struct OpenCapture {
   cv::Mat picture;    // reused by every grab, so the preview allocates nothing per frame
   cv::Mat converted;  // only for cameras that deliver more than 8 bits per channel
 };
-
-cv::Mat header_of(const Frame& frame) {
-  return cv::Mat(frame.height, frame.width, CV_8UC(frame.channels),
-                 const_cast<unsigned char*>(frame.data), frame.step);
-}
 
 Frame view_of(const cv::Mat& picture) {
   Frame frame;
@@ -81,34 +76,25 @@ class OpenCvFacility final : public CameraFacility {
     capture = Capture{};
   }
 
-  void create_window(const char* title) override {
-    try {
-      cv::namedWindow(title, cv::WINDOW_AUTOSIZE);
-    } catch (...) {
-    }
+  bool create_window(const char* title) override {
+    const GuiTable* gui = windows();
+    return gui != nullptr && gui->create_window(title) == 0;
   }
 
-  void show(const char* title, const Frame& frame) override {
-    if (!frame) return;
-    try {
-      cv::imshow(title, header_of(frame));
-    } catch (...) {
-    }
+  bool show(const char* title, const Frame& frame) override {
+    const GuiTable* gui = windows();
+    if (gui == nullptr || !frame) return false;
+    return gui->show(title, frame.data, frame.width, frame.height, frame.channels,
+                     frame.step) == 0;
   }
 
   void destroy_window(const char* title) override {
-    try {
-      cv::destroyWindow(title);
-    } catch (...) {
-    }
+    if (gui_ != nullptr) gui_->destroy_window(title);
   }
 
   int wait_key(int milliseconds) override {
-    try {
-      return cv::waitKey(milliseconds);
-    } catch (...) {
-      return -1;
-    }
+    const GuiTable* gui = windows();
+    return gui != nullptr ? gui->wait_key(milliseconds) : -1;
   }
 
   bool can_write(const char* filename) override { return can_write_image(filename); }
@@ -118,6 +104,15 @@ class OpenCvFacility final : public CameraFacility {
   }
 
  private:
+  // The window functions, loaded at the first call that needs them.
+  const GuiTable* windows() {
+    if (!gui_tried_) {
+      gui_ = load_gui();
+      gui_tried_ = true;
+    }
+    return gui_;
+  }
+
   OpenCapture* find(Capture capture) const {
     if (capture.id <= 0 || capture.id > static_cast<int>(captures_.size())) return nullptr;
     return captures_[capture.id - 1].get();
@@ -126,6 +121,8 @@ class OpenCvFacility final : public CameraFacility {
   // Handle n is entry n - 1. Entries are emptied on release, never reused, so a handle
   // stays unique to the capture it was handed out for.
   std::vector<std::unique_ptr<OpenCapture>> captures_;
+  const GuiTable* gui_ = nullptr;
+  bool gui_tried_ = false;
 };
 
 }  // namespace

@@ -74,5 +74,14 @@ TEST(CamprobeProgram, ANameWithoutAnImageFormatOpensNothing) {
   EXPECT_EQ(run.status, 0);
 }
 
+// The count is what a parent waits for: it must not pay for a window toolkit it never uses.
+TEST(CamprobeProgram, CountingLoadsNoWindowToolkit) {
+  const ProgramRun run = run_program("LD_DEBUG=libs '" + kCamprobe + "' -n");
+  EXPECT_EQ(run.status, 0);
+  ASSERT_NE(run.err.find("libc.so.6"), std::string::npos) << "the loader's log is missing";
+  EXPECT_EQ(run.err.find("libgtk"), std::string::npos);
+  EXPECT_EQ(run.err.find("libQt"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace cam::testing

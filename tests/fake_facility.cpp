@@ -120,12 +120,15 @@ void FakeFacility::release(Capture& capture) {
   capture = Capture{};
 }
 
-void FakeFacility::create_window(const char* title) {
-  record("create [" + std::string(title) + "]");
+bool FakeFacility::create_window(const char* title) {
+  record("create [" + std::string(title) + "]" + (no_windows ? " -> failed" : ""));
+  return !no_windows;
 }
 
-void FakeFacility::show(const char* title, const Frame& frame) {
-  record("show [" + std::string(title) + "] " + describe(frame));
+bool FakeFacility::show(const char* title, const Frame& frame) {
+  record("show [" + std::string(title) + "] " + describe(frame) +
+         (no_windows ? " -> failed" : ""));
+  return !no_windows && frame;
 }
 
 void FakeFacility::destroy_window(const char* title) {

@@ -29,6 +29,8 @@ class FakeFacility final : public CameraFacility {
   std::vector<int> keys;
   std::set<std::string> writable = {".jpg", ".tif", ".tiff", ".png", ".bmp"};
   bool write_fails = false;
+  // No window can be made: every create and show fails, as with no display.
+  bool no_windows = false;
   // One line per call, in order, e.g. "open 0 -> #1", "show [CAM  0] cam0.2".
   std::vector<std::string> calls;
 
@@ -43,8 +45,8 @@ class FakeFacility final : public CameraFacility {
   void set(Capture capture, Property property, double value) override;
   Frame grab(Capture capture) override;
   void release(Capture& capture) override;
-  void create_window(const char* title) override;
-  void show(const char* title, const Frame& frame) override;
+  bool create_window(const char* title) override;
+  bool show(const char* title, const Frame& frame) override;
   void destroy_window(const char* title) override;
   int wait_key(int milliseconds) override;
   bool can_write(const char* filename) override;

@@ -147,5 +147,17 @@ TEST(CamprobeSave, ACameraThatGivesNoFrameWritesNothingAndReportsTheCamera) {
   EXPECT_THAT(camera.calls_starting("create"), IsEmpty());
 }
 
+TEST(CamprobeView, NoWindowEndsTheViewAtOnceAndGivesTheCameraBack) {
+  FakeFacility camera;
+  camera.attach(1);
+  camera.no_windows = true;
+  const ToolResult result = run_camprobe_with(camera, {});
+  EXPECT_EQ(result.output, lines({"error window=Capture"}));
+  EXPECT_EQ(result.status, 0);
+  const std::vector<std::string> after_sizing(camera.calls.begin() + 3, camera.calls.end());
+  EXPECT_THAT(after_sizing,
+              ElementsAre("create [Capture] -> failed", "release #1", "destroy [Capture]"));
+}
+
 }  // namespace
 }  // namespace cam::testing

@@ -124,5 +124,19 @@ TEST(Snapshot, TitlesCarryTheCameraNumberAsGiven) {
   EXPECT_THAT(camera.calls_starting("destroy"), ElementsAre("destroy [CAM  -12]"));
 }
 
+// Without a display nobody can see the preview or press its key: the run ends at once
+// instead of waiting for ever, and no file is written.
+TEST(Snapshot, NoWindowEndsThePreviewAtOnceAndWritesNothing) {
+  FakeFacility camera;
+  camera.attach(1);
+  camera.no_windows = true;
+  const ToolResult result = run_capture_with(camera, {"-f", "shot.png"});
+  EXPECT_EQ(result.output, lines({"can not open a window"}));
+  EXPECT_EQ(result.status, -1);
+  EXPECT_THAT(camera.calls_starting("show"), ElementsAre("show [CAM  0] cam0.2 -> failed"));
+  EXPECT_THAT(camera.calls_starting("wait"), IsEmpty());
+  EXPECT_THAT(camera.calls_starting("write"), IsEmpty());
+}
+
 }  // namespace
 }  // namespace cam::testing

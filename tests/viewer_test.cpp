@@ -96,5 +96,17 @@ TEST(Viewer, AKeyOnTheLastCameraReleasesEachCameraExactlyOnce) {
   EXPECT_THAT(camera.calls_starting("grab"), ::testing::SizeIs(16));
 }
 
+TEST(Viewer, NoWindowStopsTheOpeningAtTheFirstCamera) {
+  FakeFacility camera;
+  camera.attach(3);
+  camera.no_windows = true;
+  const ToolResult result = run_capture_with(camera, {"-a", "-n", "3"});
+  EXPECT_EQ(result.output, lines({"can not open a window"}));
+  EXPECT_EQ(result.status, -1);
+  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 -> #1"));
+  EXPECT_THAT(camera.calls_starting("grab"), IsEmpty());
+  EXPECT_THAT(camera.calls_starting("wait"), IsEmpty());
+}
+
 }  // namespace
 }  // namespace cam::testing

@@ -16,6 +16,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 const std::string kCamprobe = CAMPROBE_PROGRAM;
+constexpr bool kOwnWindowToolkit = OWN_WINDOW_TOOLKIT;
 
 // Runs camprobe -n on `cameras` and checks the line, then that every camera opened was
 // closed by the time the line came.
@@ -95,6 +96,15 @@ TEST(CamprobeView, ShowsTheCameraUntilEscAndNotUntilAnyOtherKey) {
   display.press(window, "Escape");
   EXPECT_EQ(probe->wait(10s), 0);
   EXPECT_EQ(probe->output(), "");
+  EXPECT_THAT(rig.log_with("close"), ElementsAre("0.1 close"));
+}
+
+TEST(CamprobeView, WithoutADisplayEndsAtOnceAndClosesTheCamera) {
+  if (!kOwnWindowToolkit) GTEST_SKIP() << "the distribution's Qt ends the process itself";
+  CameraRig rig("view-no-display");
+  auto probe = rig.start(kCamprobe, {}, {1});
+  EXPECT_EQ(probe->wait(10s), 0);
+  EXPECT_EQ(probe->output(), "error window=Capture\n");
   EXPECT_THAT(rig.log_with("close"), ElementsAre("0.1 close"));
 }
 

@@ -21,6 +21,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 const std::string kCapture = CAPTURE_PROGRAM;
+constexpr bool kOwnWindowToolkit = OWN_WINDOW_TOOLKIT;
 
 // The number of the last frame the log shows delivered.
 int last_frame(const CameraRig& rig) {
@@ -116,6 +117,25 @@ TEST_F(CaptureOnDisplay, ACameraLostDuringThePreviewEndsWithStatusOne) {
   EXPECT_EQ(capture->output(), "Can not open Camera 0\n");
   EXPECT_EQ(last_frame(rig), 8);
   EXPECT_FALSE(fs::exists(rig.folder() + "/test.tif"));
+}
+
+// Without a display the preview cannot be seen or keyed: the run must end, not wait.
+TEST(CaptureWithoutDisplay, TheSnapshotEndsAtOnceAndWritesNothing) {
+  if (!kOwnWindowToolkit) GTEST_SKIP() << "the distribution's Qt ends the process itself";
+  CameraRig rig("no-display-snapshot");
+  auto capture = rig.start(kCapture, {"-f", "shot.png"}, {1});
+  EXPECT_EQ(capture->wait(10s), 255);
+  EXPECT_EQ(capture->output(), "can not open a window\n");
+  EXPECT_FALSE(fs::exists(rig.folder() + "/shot.png"));
+}
+
+TEST(CaptureWithoutDisplay, TheViewerEndsAtOnce) {
+  if (!kOwnWindowToolkit) GTEST_SKIP() << "the distribution's Qt ends the process itself";
+  CameraRig rig("no-display-viewer");
+  auto capture = rig.start(kCapture, {"-a", "-n", "2"}, {2});
+  EXPECT_EQ(capture->wait(10s), 255);
+  EXPECT_EQ(capture->output(), "can not open a window\n");
+  EXPECT_THAT(rig.log_with(" open"), ElementsAre("0.1 open"));
 }
 
 }  // namespace
