@@ -48,7 +48,7 @@ constexpr GuiTable kTable = {create_window, show, destroy_window, wait_key};
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) const GuiTable* camtools_gui_table(void) {
+extern "C" const GuiTable* camtools_gui_table(void) {
   // A module carries its own copy of OpenCV's logger, silenced here like the program's.
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
   return &kTable;
