@@ -92,9 +92,9 @@ TEST(CamprobeView, ShowsTheCameraUntilEscAndNotUntilAnyOtherKey) {
 
   display.press(window, "x");
   std::this_thread::sleep_for(1s);
-  EXPECT_TRUE(probe->running()) << "a key other than Esc ended the view";
+  EXPECT_TRUE(probe->running()) << "a key other than Esc ended the view\n" << probe->errors();
   display.press(window, "Escape");
-  EXPECT_EQ(probe->wait(10s), 0);
+  EXPECT_EQ(probe->wait(10s), 0) << probe->errors();
   EXPECT_EQ(probe->output(), "");
   EXPECT_THAT(rig.log_with("close"), ElementsAre("0.1 close"));
 }

@@ -1,5 +1,6 @@
 #include "virtual_display.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -26,35 +27,41 @@ bool have_program(const char* name) {
 
 }  // namespace
 
+// Xvfb picks a free display number itself (-displayfd) and tells it through a pipe, so
+// tests that start displays side by side never end up sharing one.
 VirtualDisplay::VirtualDisplay() {
   if (!have_program("Xvfb") || !have_program("xdotool")) return;
-  for (int number = 90; number < 190; ++number) {
-    if (fs::exists("/tmp/.X" + std::to_string(number) + "-lock")) continue;
-    const std::string display = ":" + std::to_string(number);
-    const char* argv[] = {"Xvfb",         display.c_str(), "-screen", "0",
-                          "1280x1024x24", "-nolisten",     "tcp",     nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 1, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 1, 0);
-    pid_t pid = -1;
-    const int failed =
-        posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed) return;
-    const fs::path socket = "/tmp/.X11-unix/X" + std::to_string(number);
-    for (int waits = 0; waits < 100 && !fs::exists(socket); ++waits) {
-      if (waitpid(pid, nullptr, WNOHANG) == pid) break;  // lost the race for this number
-      std::this_thread::sleep_for(50ms);
-    }
-    if (fs::exists(socket) && waitpid(pid, nullptr, WNOHANG) == 0) {
-      pid_ = pid;
-      name_ = display;
-      return;
-    }
+  int ends[2];
+  if (pipe(ends) != 0) return;
+  const std::string fd = std::to_string(ends[1]);
+  const char* argv[] = {"Xvfb",      "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
+                        "-nolisten", "tcp",        nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addclose(&actions, ends[0]);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 1, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 1, 0);
+  pid_t pid = -1;
+  const int failed =
+      posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(ends[1]);
+  if (failed) {
+    close(ends[0]);
+    return;
+  }
+  std::string number;
+  pollfd ready = {ends[0], POLLIN, 0};
+  char c = 0;
+  while (poll(&ready, 1, 10000) == 1 && read(ends[0], &c, 1) == 1 && c != '\n') number += c;
+  close(ends[0]);
+  if (c != '\n' || number.empty() || waitpid(pid, nullptr, WNOHANG) != 0) {
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
+    return;
   }
+  pid_ = pid;
+  name_ = ":" + number;
 }
 
 VirtualDisplay::~VirtualDisplay() {
