@@ -39,6 +39,16 @@ bool open_all(CameraFacility& camera, Viewer& viewer, std::FILE* out) {
   return true;
 }
 
+// Gives slot i's capture back. A facility that hands out one capture for two cameras
+// gets it back once: every slot holding it is emptied.
+void release_slot(CameraFacility& camera, Viewer& viewer, int i) {
+  const Capture capture = viewer.captures[i];
+  camera.release(viewer.captures[i]);
+  for (Capture& other : viewer.captures) {
+    if (other == capture) other = Capture{};
+  }
+}
+
 // Passes over the cameras in order until a key comes; the camera shown when it came is
 // released at once.
 bool view_until_key(CameraFacility& camera, Viewer& viewer, std::FILE* out) {
@@ -54,7 +64,7 @@ bool view_until_key(CameraFacility& camera, Viewer& viewer, std::FILE* out) {
         return false;
       }
       if (camera.wait_key(50) >= 0) {
-        camera.release(viewer.captures[i]);
+        release_slot(camera, viewer, i);
         return true;
       }
     }
@@ -63,7 +73,7 @@ bool view_until_key(CameraFacility& camera, Viewer& viewer, std::FILE* out) {
 
 void close_all(CameraFacility& camera, Viewer& viewer) {
   for (int i = 0; i < viewer.count; ++i) {
-    if (viewer.captures[i]) camera.release(viewer.captures[i]);
+    if (viewer.captures[i]) release_slot(camera, viewer, i);
     camera.destroy_window(viewer.title(i));
   }
 }

@@ -46,14 +46,16 @@ void FakeFacility::record(std::string line) {
   calls.push_back(std::move(line));
 }
 
-std::string FakeFacility::describe(const Frame& frame) const {
+std::string FakeFacility::describe(const Frame& frame) {
   if (!frame) return "none";
   for (const DeliveredFrame& delivered : delivered_) {
     if (delivered.pixels != frame.data) continue;
     const OpenedCapture& owner = opened_[delivered.capture - 1];
     const bool valid = !owner.released && owner.latest == frame.data;
+    if (!valid) ++misuses;
     return delivered.label + (valid ? "" : "(stale)");
   }
+  ++misuses;
   return "unknown";
 }
 
@@ -113,7 +115,10 @@ void FakeFacility::release(Capture& capture) {
   std::string line = "release " + handle(capture);
   if (capture && capture.id <= static_cast<int>(opened_.size())) {
     OpenedCapture& opened = opened_[capture.id - 1];
-    if (opened.released) line += " (again)";
+    if (opened.released) {
+      line += " (again)";
+      ++misuses;
+    }
     opened.released = true;
   }
   record(line);
@@ -136,7 +141,7 @@ void FakeFacility::destroy_window(const char* title) {
 }
 
 int FakeFacility::wait_key(int milliseconds) {
-  const int key = next_key_ < keys.size() ? keys[next_key_++] : -1;
+  const int key = next_key_ < keys.size() ? keys[next_key_++] : key_when_out;
   record("wait " + std::to_string(milliseconds) + " -> " + std::to_string(key));
   return key;
 }

@@ -25,14 +25,18 @@ class FakeFacility final : public CameraFacility {
  public:
   // Cameras that can be opened, by index; any other index fails to open.
   std::map<int, FakeCamera> cameras;
-  // What successive key waits return; once used up, every wait returns -1 (no key).
+  // What successive key waits return; once used up, every wait returns key_when_out.
   std::vector<int> keys;
+  int key_when_out = -1;  // no key
   std::set<std::string> writable = {".jpg", ".tif", ".tiff", ".png", ".bmp"};
   bool write_fails = false;
   // No window can be made: every create and show fails, as with no display.
   bool no_windows = false;
   // One line per call, in order, e.g. "open 0 -> #1", "show [CAM  0] cam0.2".
   std::vector<std::string> calls;
+  // Frames used after their capture moved on or was released, frames no capture gave,
+  // and captures released twice.
+  int misuses = 0;
 
   // Cameras 0 to count - 1, each delivering `frames` frames.
   void attach(int count, int frames = -1);
@@ -67,7 +71,7 @@ class FakeFacility final : public CameraFacility {
 
   void record(std::string line);
   // "cam0.2", marked "(stale)" when a later grab or a release has ended its life.
-  std::string describe(const Frame& frame) const;
+  std::string describe(const Frame& frame);
 
   std::vector<OpenedCapture> opened_;     // handle n is entry n - 1
   std::deque<DeliveredFrame> delivered_;  // a deque keeps every frame's pixels in place

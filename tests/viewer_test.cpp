@@ -108,5 +108,15 @@ TEST(Viewer, NoWindowStopsTheOpeningAtTheFirstCamera) {
   EXPECT_THAT(camera.calls_starting("wait"), IsEmpty());
 }
 
+TEST(Viewer, ACaptureHandedOutForTwoCamerasIsReleasedOnce) {
+  FakeFacility camera;
+  camera.attach(3);
+  camera.cameras[1].repeats_previous = true;  // camera 1 gets camera 0's capture
+  camera.key_after(3, 'q');
+  EXPECT_EQ(run_capture_with(camera, {"-a", "-n", "3"}).status, 0);
+  EXPECT_THAT(camera.calls_starting("release"), ElementsAre("release #1", "release #2"));
+  EXPECT_EQ(camera.misuses, 0);
+}
+
 }  // namespace
 }  // namespace cam::testing
