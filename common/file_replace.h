@@ -1,7 +1,8 @@
 // Puts new contents at a path so that a file already there survives any failure.
 //
-// The bytes go to a temporary file beside the target, are flushed to disk, and only then
-// is the temporary renamed over the target. A reader, or a run that is killed part way,
+// The bytes go to a temporary file beside the target (on Linux an unnamed one, which a
+// killed run cannot leave behind), are flushed to disk, and only then is the temporary
+// renamed over the target. A reader, or a run that is killed part way,
 // therefore finds either the earlier file or the new one whole, never a torn or truncated
 // one. One implementation per platform: file_replace_posix.cpp, file_replace_windows.cpp.
 #pragma once
