@@ -25,6 +25,7 @@ std::unique_ptr<ChildProcess> CameraRig::start(const std::string& program,
       {"VCAM_FAIL", cameras.fail},
       {"VCAM_FRAMES", cameras.frames},
       {"VCAM_SILENT", cameras.silent},
+      {"VCAM_BUSY", cameras.busy},
       {"VCAM_LOG", log_},
       // A camera that never delivers is given up after 1 s instead of 10.
       {"OPENCV_VIDEOIO_V4L_SELECT_TIMEOUT", "1"},

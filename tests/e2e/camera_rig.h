@@ -16,13 +16,19 @@ namespace e2e {
 using namespace std::chrono_literals;
 
 struct Cameras {
-  Cameras(int count, std::string fail = "", std::string frames = "", std::string silent = "")
-      : count(count), fail(std::move(fail)), frames(std::move(frames)), silent(std::move(silent)) {}
+  Cameras(int count, std::string fail = "", std::string frames = "", std::string silent = "",
+          std::string busy = "")
+      : count(count),
+        fail(std::move(fail)),
+        frames(std::move(frames)),
+        silent(std::move(silent)),
+        busy(std::move(busy)) {}
 
   int count;           // cameras 0 to count - 1
   std::string fail;    // e.g. "2": cameras that fail to open
   std::string frames;  // e.g. "0:5": camera 0 stops after 5 frames
   std::string silent;  // e.g. "0": cameras that never deliver
+  std::string busy;    // e.g. "0": cameras another program has open
 };
 
 class CameraRig {

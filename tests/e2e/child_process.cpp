@@ -102,6 +102,10 @@ bool ChildProcess::running() {
   return false;
 }
 
+void ChildProcess::send(int signal) {
+  if (running()) kill(pid_, signal);
+}
+
 int ChildProcess::wait(std::chrono::milliseconds timeout) {
   const auto end = std::chrono::steady_clock::now() + timeout;
   while (running() && std::chrono::steady_clock::now() < end) drain(20);

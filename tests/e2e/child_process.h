@@ -29,6 +29,8 @@ class ChildProcess {
   // still running after `timeout` (it is then killed) or died of a signal.
   int wait(std::chrono::milliseconds timeout);
   bool running();
+  // Sends a signal to the child if it still runs.
+  void send(int signal);
   // Everything read from standard output so far, including by wait().
   const std::string& output() const { return out_; }
   std::string errors() const;

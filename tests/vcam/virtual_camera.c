@@ -7,11 +7,13 @@
  * Set by the environment:
  *   VCAM_COUNT=N        cameras 0 to N-1 (default none)
  *   VCAM_FAIL=2,5       cameras whose open fails, as if missing
+ *   VCAM_BUSY=0,..      cameras whose open fails with EBUSY, as when another program
+ *                       has them
  *   VCAM_FRAMES=1:5,..  camera 1 delivers 5 frames per open, then behaves as unplugged
  *   VCAM_SILENT=0,..    cameras that open but never deliver a frame (OpenCV waits
  *                       OPENCV_VIDEOIO_V4L_SELECT_TIMEOUT seconds for one)
  *   VCAM_LOG=file       lines "<camera>.<open> open|size WxH|stream on|frame F|close",
- *                       and "<camera> open failed"
+ *                       and "<camera> open failed" or "<camera> busy"
  * Frames are BGR24, marked as frame_code.h says. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -166,6 +168,11 @@ static int open_device(int camera) {
   if (camera >= env_int("VCAM_COUNT", 0) || listed("VCAM_FAIL", camera)) {
     note("%d open failed", camera);
     errno = ENOENT;
+    return -1;
+  }
+  if (listed("VCAM_BUSY", camera)) {
+    note("%d busy", camera);
+    errno = EBUSY;
     return -1;
   }
   /* An eventfd that is never signalled: select and poll on it wait, as on a camera that

@@ -1,0 +1,223 @@
+// Cameras that fail and files that cannot be written, on the real programs: every run
+// ends with its line and status, and a file already at the target path survives.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <thread>
+
+#include "camera_rig.h"
+#include "frame_decoder.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+const std::string kCapture = CAPTURE_PROGRAM;
+const std::string kCamprobe = CAMPROBE_PROGRAM;
+const std::string kEarlier = "an earlier picture, which must survive";
+
+std::string contents_of(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Puts the earlier picture at the rig's `name`.
+void put_earlier(const CameraRig& rig, const std::string& name) {
+  std::ofstream(rig.folder() + "/" + name, std::ios::binary) << kEarlier;
+}
+
+// What the run left in the rig's folder, apart from the rig's own log and runtime folder.
+std::vector<std::string> files_left(const CameraRig& rig) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(rig.folder())) {
+    const std::string name = entry.path().filename().string();
+    if (name != "cameras.log" && name != "runtime") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void expect_earlier_intact(const CameraRig& rig, const std::string& name) {
+  EXPECT_EQ(contents_of(rig.folder() + "/" + name), kEarlier);
+  EXPECT_THAT(files_left(rig), ElementsAre(name)) << "a partial or temporary file was left";
+}
+
+class FaultsOnDisplay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!display_.available()) GTEST_SKIP() << "no Xvfb or xdotool to show windows on";
+  }
+  VirtualDisplay display_;
+};
+
+TEST_F(FaultsOnDisplay, UnpluggedDuringCapturesPreview) {
+  CameraRig rig("fault-unplug-preview");
+  put_earlier(rig, "shot.png");
+  auto capture = rig.start(kCapture, {"-f", "shot.png"}, {1, "", "0:8"}, &display_);
+  EXPECT_EQ(capture->wait(15s), 1);
+  EXPECT_EQ(capture->output(), "Can not open Camera 0\n");
+  expect_earlier_intact(rig, "shot.png");
+}
+
+TEST_F(FaultsOnDisplay, UnpluggedDuringTheAllCameraViewer) {
+  CameraRig rig("fault-unplug-viewer");
+  auto capture = rig.start(kCapture, {"-a", "-n", "2"}, {2, "", "1:8"}, &display_);
+  EXPECT_EQ(capture->wait(15s), 255);
+  EXPECT_EQ(capture->output(), "Can not open Camera 1\n");
+  EXPECT_THAT(files_left(rig), IsEmpty());
+}
+
+// camprobe's view shows nothing once the camera is gone, but still ends with Esc.
+TEST_F(FaultsOnDisplay, UnpluggedDuringCamprobesView) {
+  CameraRig rig("fault-unplug-view");
+  auto probe = rig.start(kCamprobe, {}, {1, "", "0:8"}, &display_);
+  const std::string window = display_.wait_for_window("^Capture$", 15s);
+  ASSERT_FALSE(window.empty()) << probe->errors();
+  for (int waits = 0; waits < 100 && rig.log_with("frame 8").empty(); ++waits) {
+    std::this_thread::sleep_for(50ms);
+  }
+  ASSERT_THAT(rig.log_with("frame 8"), ElementsAre("0.1 frame 8"));
+  std::this_thread::sleep_for(300ms);
+  EXPECT_TRUE(probe->running()) << probe->errors();
+  display_.press(window, "Escape");
+  EXPECT_EQ(probe->wait(10s), 0);
+  EXPECT_EQ(probe->output(), "");
+  EXPECT_THAT(rig.log_with("close"), ElementsAre("0.1 close"));
+}
+
+TEST_F(FaultsOnDisplay, CaptureIntoAMissingFolder) {
+  CameraRig rig("fault-missing-folder-capture");
+  auto capture = rig.start(kCapture, {"-f", "nosuch/shot.png"}, {1}, &display_);
+  const std::string window = display_.wait_for_window("^CAM  0$", 15s);
+  ASSERT_FALSE(window.empty()) << capture->errors();
+  display_.press(window, "x");
+  EXPECT_EQ(capture->wait(10s), 255);
+  EXPECT_EQ(capture->output(), "can not save image nosuch/shot.png\n");
+  EXPECT_THAT(files_left(rig), IsEmpty());
+}
+
+TEST(Faults, ABusyCameraIsNotOpened) {
+  CameraRig rig("fault-busy");
+  put_earlier(rig, "shot.png");
+  auto capture = rig.start(kCapture, {"-f", "shot.png"}, {2, "", "", "", "0"});
+  EXPECT_EQ(capture->wait(10s), 255);
+  EXPECT_EQ(capture->output(), "can not open capture camera\n");
+
+  auto count = rig.start(kCamprobe, {"-n"}, {2, "", "", "", "0"});
+  EXPECT_EQ(count->wait(10s), 0);
+  EXPECT_EQ(count->output(), "nCam = 0\n");
+
+  auto save = rig.start(kCamprobe, {"-f", "shot.png"}, {2, "", "", "", "0"});
+  EXPECT_EQ(save->wait(10s), 0);
+  EXPECT_EQ(save->output(), "error cn=0\n");
+  EXPECT_THAT(rig.log_with("busy"), ElementsAre("0 busy", "0 busy", "0 busy"));
+  expect_earlier_intact(rig, "shot.png");
+}
+
+TEST(Faults, ACameraThatNeverDeliversSavesNothing) {
+  CameraRig rig("fault-silent-save");
+  put_earlier(rig, "shot.png");
+  auto probe = rig.start(kCamprobe, {"-f", "shot.png"}, {1, "", "", "0"});
+  EXPECT_EQ(probe->wait(15s), 0);
+  EXPECT_EQ(probe->output(), "error cn=0\n");
+  expect_earlier_intact(rig, "shot.png");
+}
+
+TEST(Faults, SavingIntoAMissingFolder) {
+  CameraRig rig("fault-missing-folder-save");
+  auto probe = rig.start(kCamprobe, {"-f", "nosuch/shot.png"}, {1});
+  EXPECT_EQ(probe->wait(10s), 0);
+  EXPECT_EQ(probe->output(), "error file=nosuch/shot.png\n");
+  EXPECT_THAT(files_left(rig), IsEmpty());
+}
+
+// The write runs out of room part way: a file size limit (SIGXFSZ ignored, so the write
+// fails with EFBIG) stands in for a full disk on any machine.
+TEST(Faults, AWriteThatRunsOutOfRoom) {
+  CameraRig rig("fault-file-size-limit");
+  put_earlier(rig, "shot.png");
+  auto probe = rig.start("/bin/sh",
+                         {"-c", "trap '' XFSZ; ulimit -f 4; exec \"$0\" \"$@\"", kCamprobe,
+                          "-w", "1920", "-h", "1080", "-f", "shot.png"},
+                         {1});
+  EXPECT_EQ(probe->wait(10s), 0);
+  EXPECT_EQ(probe->output(), "error file=shot.png\n");
+  expect_earlier_intact(rig, "shot.png");
+}
+
+// A real full file system: a small tmpfs in a mount namespace of the run's own. The
+// checks run inside it, as the mount ends with the namespace.
+TEST(Faults, AWriteIntoAFullFileSystem) {
+  CameraRig rig("fault-full-tmpfs");
+  fs::create_directories(rig.folder() + "/full");
+  const std::string script =
+      "mount -t tmpfs -o size=64k tmpfs full 2>/dev/null || exit 77\n"
+      "printf '%s' '" + kEarlier + "' > full/shot.png\n"
+      "head -c 1000000 /dev/zero > full/filler 2>/dev/null\n"
+      "\"$0\" -w 1920 -h 1080 -f full/shot.png; echo \"status $?\"\n"
+      "cat full/shot.png; echo; ls full\n";
+  auto run = rig.start("/usr/bin/unshare", {"-m", "/bin/sh", "-c", script, kCamprobe}, {1});
+  const int status = run->wait(15s);
+  if (status == 77 || status == 1) {
+    GTEST_SKIP() << "no tmpfs can be mounted here (needs a mount namespace): " << run->errors();
+  }
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(run->output(),
+            "error file=full/shot.png\nstatus 0\n" + kEarlier + "\nfiller\nshot.png\n");
+}
+
+// A save killed at random moments, from the camera's start to the rename, leaves at the
+// target either the earlier file or a whole new picture, never a torn one; and nothing a
+// later run trips over.
+TEST(Interrupted, ASaveKilledAtAnyMomentLeavesAWholeFile) {
+  CameraRig rig("interrupted-save");
+  const std::vector<std::string> args = {"-w", "1920", "-h", "1080", "-f", "shot.png"};
+  std::mt19937 random(20261208);
+  std::uniform_int_distribution<int> delay_us(0, 80000);
+  int earlier = 0;
+  int replaced = 0;
+  for (int run = 0; run < 30; ++run) {
+    const int signal = run % 2 == 0 ? SIGKILL : SIGTERM;
+    put_earlier(rig, "shot.png");
+    auto probe = rig.start(kCamprobe, args, {1});
+    std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
+    probe->send(signal);
+    probe->wait(10s);
+    const std::string now = contents_of(rig.folder() + "/shot.png");
+    if (now == kEarlier) {
+      ++earlier;
+    } else {
+      ++replaced;
+      const auto mark = vcam::read_frame_mark(rig.folder() + "/shot.png");
+      ASSERT_TRUE(mark.has_value()) << "a torn file after run " << run;
+      EXPECT_EQ(mark->camera, 0);
+    }
+    // Only a kill between naming the finished file and the rename (microseconds) leaves
+    // a temporary; it holds a whole picture, and its name is never used again.
+    for (const std::string& name : files_left(rig)) {
+      if (name == "shot.png") continue;
+      EXPECT_EQ(name.rfind("shot.png.tmp-", 0), 0u) << name << " left behind by run " << run;
+      EXPECT_TRUE(vcam::read_frame_mark(rig.folder() + "/" + name).has_value()) << name;
+      fs::remove(rig.folder() + "/" + name);
+    }
+  }
+  RecordProperty("killed_before_the_rename", earlier);
+  RecordProperty("killed_after_the_rename", replaced);
+
+  auto later = rig.start(kCamprobe, args, {1});
+  EXPECT_EQ(later->wait(10s), 0);
+  EXPECT_EQ(later->output(), "");
+  ASSERT_TRUE(vcam::read_frame_mark(rig.folder() + "/shot.png").has_value());
+  EXPECT_THAT(files_left(rig), ElementsAre("shot.png"));
+}
+
+}  // namespace
+}  // namespace e2e
