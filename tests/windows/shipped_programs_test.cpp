@@ -1,6 +1,6 @@
-// The shipped build's programs, which nothing here can run: each is a 32-bit x86 Windows
-// program of the right kind, a console program for the camera tools and a graphical one
-// for the launcher.
+// The shipped build's programs as their headers say: each is a 32-bit x86 Windows program
+// of the right kind, a console program for the camera tools and a graphical one for the
+// launcher.
 #include <gtest/gtest.h>
 #include <windows.h>
 
