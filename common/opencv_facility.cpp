@@ -55,7 +55,11 @@ class OpenCvFacility final : public CameraFacility {
     OpenCapture* slot = find(capture);
     if (slot == nullptr) return {};
     try {
-      if (!slot->device.read(slot->picture) || slot->picture.empty()) return {};
+      // Not read(): through DirectShow a retrieve that times out waiting for the camera
+      // still leaves a picture of the right size, and read() hands that blank picture
+      // back as a frame. Only a retrieve that succeeded gives one.
+      if (!slot->device.grab() || !slot->device.retrieve(slot->picture) || slot->picture.empty())
+        return {};
       if (slot->picture.depth() == CV_8U) return view_of(slot->picture);
       const double scale = slot->picture.depth() == CV_16U ? 1.0 / 256 : 1.0;
       slot->picture.convertTo(slot->converted, CV_8U, scale);

@@ -4,11 +4,16 @@
  * passes every other path and descriptor through untouched. Any other /dev/video<k> is
  * absent, so a camera on the machine cannot leak into a test.
  *
+ * Wine's DirectShow capture reaches it too, from Wine's Unix side: it lists the cameras
+ * with stat() (a camera is a character device), opens and asks each, and reads whole
+ * frames with read(). The same source is built for 64-bit and 32-bit processes; with
+ * $LIB in LD_PRELOAD each process loads its own width.
+ *
  * Set by the environment:
  *   VCAM_COUNT=N        cameras 0 to N-1 (default none)
  *   VCAM_FAIL=2,5       cameras whose open fails, as if missing
- *   VCAM_BUSY=0,..      cameras whose open fails with EBUSY, as when another program
- *                       has them
+ *   VCAM_BUSY=0,..      cameras another program has: open fails with EBUSY; under
+ *                       Wine, as a Windows camera, it stays listed and fails to start
  *   VCAM_FRAMES=1:5,..  camera 1 delivers 5 frames per open, then behaves as unplugged
  *   VCAM_SILENT=0,..    cameras that open but never deliver a frame (OpenCV waits
  *                       OPENCV_VIDEOIO_V4L_SELECT_TIMEOUT seconds for one)
@@ -29,6 +34,7 @@
 #include <sys/eventfd.h>
 #include <sys/mman.h>
 #include <sys/select.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "frame_code.h"
@@ -53,6 +59,8 @@ struct device {
   unsigned delivered;
   unsigned buffer_count;
   struct buffer buffers[MAX_BUFFERS];
+  unsigned char* read_frame; /* what read() paints into, at the current size */
+  struct timespec next_read; /* read() paces frames at the camera's rate */
 };
 
 static struct device* devices[MAX_FDS];
@@ -155,6 +163,43 @@ static size_t buffer_stride(const struct device* d) {
 
 /* ---- the device ---- */
 
+/* Wine's programs (wine, wine64, their preloaders) see the camera as Windows would. */
+static int in_wine(void) {
+  static int answer = -1;
+  if (answer < 0) {
+    char path[256];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    path[n > 0 ? n : 0] = 0;
+    const char* name = strrchr(path, '/');
+    answer = strncmp(name ? name + 1 : path, "wine", 4) == 0;
+  }
+  return answer;
+}
+
+/* A program under Wine gets the Unix environment of the Wine process that started it,
+ * not the Windows environment its parent gave it. So there the settings can also come
+ * from a file "vcam.env" (NAME=value lines) in the program's working folder, which a
+ * Windows parent can choose for each program it starts. */
+__attribute__((constructor)) static void settings_of_wine_program(void) {
+  if (!in_wine()) return;
+  FILE* file = fopen("vcam.env", "r");
+  if (!file) return;
+  char line[512];
+  while (fgets(line, sizeof line, file)) {
+    line[strcspn(line, "\r\n")] = 0;
+    char* equals = strchr(line, '=');
+    if (!equals) continue;
+    *equals = 0;
+    setenv(line, equals + 1, 1);
+  }
+  fclose(file);
+}
+
+/* Whether camera `camera` exists for a program that looks for it (stat). */
+static int present(int camera) {
+  return camera >= 0 && camera < env_int("VCAM_COUNT", 0) && !listed("VCAM_FAIL", camera);
+}
+
 static int camera_of_path(const char* path) {
   if (!path || strncmp(path, "/dev/video", 10) != 0) return -1;
   const char* digits = path + 10;
@@ -170,7 +215,7 @@ static int open_device(int camera) {
     errno = ENOENT;
     return -1;
   }
-  if (listed("VCAM_BUSY", camera)) {
+  if (listed("VCAM_BUSY", camera) && !in_wine()) {
     note("%d busy", camera);
     errno = EBUSY;
     return -1;
@@ -217,26 +262,42 @@ static int fail(int error) {
   return -1;
 }
 
-static void set_format(struct device* d, struct v4l2_format* f) {
+/* The size the camera gives for the size asked for. */
+static void fit_size(const struct v4l2_format* f, unsigned* width, unsigned* height) {
   unsigned w = f->fmt.pix.width, h = f->fmt.pix.height;
   if (w < 32) w = 32;
   if (h < 16) h = 16;
   if (w > 1920) w = 1920;
   if (h > 1080) h = 1080;
-  d->width = w & ~1u;
-  d->height = h & ~1u;
+  *width = w & ~1u;
+  *height = h & ~1u;
+}
+
+static void describe_size(unsigned width, unsigned height, struct v4l2_format* f) {
+  memset(&f->fmt.pix, 0, sizeof f->fmt.pix);
+  f->fmt.pix.width = width;
+  f->fmt.pix.height = height;
+  f->fmt.pix.pixelformat = V4L2_PIX_FMT_BGR24;
+  f->fmt.pix.field = V4L2_FIELD_NONE;
+  f->fmt.pix.bytesperline = width * 3;
+  f->fmt.pix.sizeimage = width * height * 3;
+  f->fmt.pix.colorspace = V4L2_COLORSPACE_SRGB;
+}
+
+static void set_format(struct device* d, struct v4l2_format* f) {
+  fit_size(f, &d->width, &d->height);
+  free(d->read_frame);
+  d->read_frame = NULL;
   note("%d.%d size %ux%u", d->camera, d->open_number, d->width, d->height);
 }
 
+/* The sizes listed to a program that asks (Wine offers exactly these); 640x480 first,
+ * as the size a camera starts with. Any size within the limits can still be set. */
+static const unsigned listed_sizes[][2] = {{640, 480}, {320, 240}, {160, 120},
+                                           {800, 600}, {1280, 720}, {1920, 1080}};
+
 static void describe_format(const struct device* d, struct v4l2_format* f) {
-  memset(&f->fmt.pix, 0, sizeof f->fmt.pix);
-  f->fmt.pix.width = d->width;
-  f->fmt.pix.height = d->height;
-  f->fmt.pix.pixelformat = V4L2_PIX_FMT_BGR24;
-  f->fmt.pix.field = V4L2_FIELD_NONE;
-  f->fmt.pix.bytesperline = d->width * 3;
-  f->fmt.pix.sizeimage = (unsigned)frame_bytes(d);
-  f->fmt.pix.colorspace = V4L2_COLORSPACE_SRGB;
+  describe_size(d->width, d->height, f);
 }
 
 static int dequeue(struct device* d, struct v4l2_buffer* b) {
@@ -265,7 +326,9 @@ static int dequeue(struct device* d, struct v4l2_buffer* b) {
   return fail(EAGAIN); /* nothing queued to fill */
 }
 
-static int device_ioctl(struct device* d, unsigned long request, void* arg) {
+/* The request as the kernel reads it: 32 bits, whatever sign extension the caller's
+ * type gave it (Wine passes an int). */
+static int device_ioctl(struct device* d, unsigned int request, void* arg) {
   switch (request) {
     case VIDIOC_QUERYCAP: {
       struct v4l2_capability* c = arg;
@@ -274,7 +337,7 @@ static int device_ioctl(struct device* d, unsigned long request, void* arg) {
       snprintf((char*)c->card, sizeof c->card, "Virtual camera %d", d->camera);
       snprintf((char*)c->bus_info, sizeof c->bus_info, "virtual:%d", d->camera);
       c->version = 0x060000;
-      c->device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
+      c->device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_READWRITE;
       c->capabilities = c->device_caps | V4L2_CAP_DEVICE_CAPS;
       return 0;
     }
@@ -282,10 +345,37 @@ static int device_ioctl(struct device* d, unsigned long request, void* arg) {
       *(int*)arg = 0;
       return 0;
     case VIDIOC_G_FMT:
-    case VIDIOC_TRY_FMT:
       describe_format(d, arg);
       return 0;
+    case VIDIOC_TRY_FMT: {
+      unsigned width, height;
+      fit_size(arg, &width, &height);
+      describe_size(width, height, arg);
+      return 0;
+    }
+    case VIDIOC_ENUM_FRAMESIZES: {
+      struct v4l2_frmsizeenum* e = arg;
+      if (e->pixel_format != V4L2_PIX_FMT_BGR24) return fail(EINVAL);
+      if (e->index >= sizeof listed_sizes / sizeof listed_sizes[0]) return fail(EINVAL);
+      e->type = V4L2_FRMSIZE_TYPE_DISCRETE;
+      e->discrete.width = listed_sizes[e->index][0];
+      e->discrete.height = listed_sizes[e->index][1];
+      return 0;
+    }
+    case VIDIOC_ENUM_FRAMEINTERVALS: {
+      struct v4l2_frmivalenum* e = arg;
+      if (e->index > 0 || e->pixel_format != V4L2_PIX_FMT_BGR24) return fail(EINVAL);
+      e->type = V4L2_FRMIVAL_TYPE_DISCRETE;
+      e->discrete.numerator = 1;
+      e->discrete.denominator = 30;
+      return 0;
+    }
     case VIDIOC_S_FMT:
+      /* Under Wine a busy camera fails here, where Windows fails to start it. */
+      if (listed("VCAM_BUSY", d->camera)) {
+        note("%d.%d busy", d->camera, d->open_number);
+        return fail(EBUSY);
+      }
       if (d->streaming) return fail(EBUSY);
       set_format(d, arg);
       describe_format(d, arg);
@@ -389,20 +479,122 @@ int close(int fd) {
     for (unsigned i = 0; i < MAX_BUFFERS; ++i) {
       if (d->buffers[i].start) real_munmap(d->buffers[i].start, d->buffers[i].length);
     }
+    free(d->read_frame);
     free(d);
   }
   return real_close(fd);
 }
 
+/* The argument of an ioctl call, which is always one pointer for the requests served. */
+#define IOCTL_ARGUMENT(last)   \
+  va_list args;                \
+  va_start(args, last);        \
+  void* arg = va_arg(args, void*); \
+  va_end(args);
+
 int ioctl(int fd, unsigned long request, ...) {
   find_real_functions();
-  va_list args;
-  va_start(args, request);
-  void* arg = va_arg(args, void*);
-  va_end(args);
+  IOCTL_ARGUMENT(request)
   struct device* d = device_of(fd);
-  if (d) return device_ioctl(d, request, arg);
-  return real_ioctl(fd, request, arg);
+  return d ? device_ioctl(d, (unsigned int)request, arg) : real_ioctl(fd, request, arg);
+}
+
+/* 32-bit programs built with 64-bit time (32-bit Wine) call this one. */
+int __ioctl_time64(int fd, unsigned long request, ...) {
+  static int (*real)(int, unsigned long, ...);
+  IOCTL_ARGUMENT(request)
+  struct device* d = device_of(fd);
+  if (d) return device_ioctl(d, (unsigned int)request, arg);
+  if (!real) real = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "__ioctl_time64");
+  return real ? real(fd, request, arg) : fail(ENOSYS);
+}
+
+/* ---- read(): whole frames, at the camera's rate ---- */
+
+static void wait_until(const struct timespec* when) {
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, when, NULL) == EINTR) {
+  }
+}
+
+static ssize_t read_frame(struct device* d, void* data, size_t size) {
+  if (!d->streaming) note("%d.%d stream on", d->camera, d->open_number);
+  d->streaming = 1;
+  if (listed("VCAM_SILENT", d->camera)) {
+    /* Nothing comes. Wine retries at once and for ever, and a program cannot end while
+     * its capture does: so the camera gives up with an error after 3 s, by which time
+     * any program has long given up waiting. A short pause keeps the retries from
+     * spinning. */
+    struct timespec now, pause = {0, 10 * 1000 * 1000};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    if (!d->next_read.tv_sec) d->next_read.tv_sec = now.tv_sec + 3;
+    if (now.tv_sec >= d->next_read.tv_sec) return fail(EIO);
+    nanosleep(&pause, NULL);
+    return fail(EAGAIN);
+  }
+  long limit = frame_limit(d->camera);
+  if (limit >= 0 && d->delivered >= (unsigned long)limit) return fail(ENODEV); /* unplugged */
+  if (!d->read_frame && !(d->read_frame = malloc(frame_bytes(d)))) return fail(ENOMEM);
+  wait_until(&d->next_read);
+  clock_gettime(CLOCK_MONOTONIC, &d->next_read);
+  d->next_read.tv_nsec += 1000000000L / 30;
+  if (d->next_read.tv_nsec >= 1000000000L) {
+    d->next_read.tv_nsec -= 1000000000L;
+    ++d->next_read.tv_sec;
+  }
+  ++d->delivered;
+  paint(d, d->read_frame);
+  note("%d.%d frame %u", d->camera, d->open_number, d->delivered);
+  size_t n = size < frame_bytes(d) ? size : frame_bytes(d);
+  memcpy(data, d->read_frame, n);
+  return (ssize_t)n;
+}
+
+ssize_t read(int fd, void* data, size_t size) {
+  struct device* d = device_of(fd);
+  if (d) return read_frame(d, data, size);
+  static ssize_t (*real)(int, void*, size_t);
+  if (!real) real = (ssize_t(*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");
+  return real(fd, data, size);
+}
+
+/* ---- stat(): a camera is a character device ---- */
+
+/* Every stat variant of the C library, for a camera path, answers what it answers for
+ * /dev/null (a character device) or fails as for a missing file. The variants' structs
+ * differ; passing the caller's own through keeps each in its own layout. */
+#define STAT_VARIANT(name, ...)                                      \
+  static int (*real_##name)(__VA_ARGS__);                            \
+  static const char* stat_path_##name(const char* path) {           \
+    if (!real_##name) real_##name = dlsym(RTLD_NEXT, #name);         \
+    int camera = camera_of_path(path);                               \
+    if (camera < 0) return path;                                     \
+    return present(camera) ? "/dev/null" : NULL;                     \
+  }
+
+STAT_VARIANT(stat, const char*, void*)
+int stat(const char* path, void* buffer) {
+  const char* answered = stat_path_stat(path);
+  return answered ? real_stat(answered, buffer) : fail(ENOENT);
+}
+STAT_VARIANT(stat64, const char*, void*)
+int stat64(const char* path, void* buffer) {
+  const char* answered = stat_path_stat64(path);
+  return answered ? real_stat64(answered, buffer) : fail(ENOENT);
+}
+STAT_VARIANT(__stat64_time64, const char*, void*)
+int __stat64_time64(const char* path, void* buffer) {
+  const char* answered = stat_path___stat64_time64(path);
+  return answered ? real___stat64_time64(answered, buffer) : fail(ENOENT);
+}
+STAT_VARIANT(__xstat, int, const char*, void*)
+int __xstat(int version, const char* path, void* buffer) {
+  const char* answered = stat_path___xstat(path);
+  return answered ? real___xstat(version, answered, buffer) : fail(ENOENT);
+}
+STAT_VARIANT(__xstat64, int, const char*, void*)
+int __xstat64(int version, const char* path, void* buffer) {
+  const char* answered = stat_path___xstat64(path);
+  return answered ? real___xstat64(version, answered, buffer) : fail(ENOENT);
 }
 
 void* mmap(void* address, size_t length, int protection, int flags, int fd, off_t offset) {
@@ -423,8 +615,8 @@ void* mmap(void* address, size_t length, int protection, int flags, int fd, off_
   return start;
 }
 
-void* mmap64(void* address, size_t length, int protection, int flags, int fd, off_t offset) {
-  return mmap(address, length, protection, flags, fd, offset);
+void* mmap64(void* address, size_t length, int protection, int flags, int fd, off64_t offset) {
+  return mmap(address, length, protection, flags, fd, (off_t)offset);
 }
 
 int munmap(void* address, size_t length) {

@@ -1,0 +1,316 @@
+// capture.exe and camprobe.exe on virtual cameras, through DirectShow as Wine provides
+// it: the virtual camera is preloaded into the Unix side of this test program and so of
+// every program it starts, where Wine's capture reaches the cameras. A program started
+// under Wine keeps its parent's Unix environment, so each test gives its cameras in a
+// file vcam.env in the folder it starts the programs in. Windows are found by title and
+// keys posted to them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+#include "frame_decoder.h"
+#include "jpeg_tables.h"
+#include "windows_parent.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using ::testing::Contains;
+using ::testing::IsEmpty;
+using wintest::ProgramRun;
+using wintest::RunningProgram;
+
+const std::string kCapture = CAPTURE_PROGRAM;
+const std::string kCamprobe = CAMPROBE_PROGRAM;
+
+// The Unix name of a Windows path, through Wine; "" when not under Wine.
+std::string unix_name(const fs::path& path) {
+  using Convert = char*(CDECL*)(const wchar_t*);
+  static const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (convert == nullptr) return "";
+  char* name = convert(path.wstring().c_str());
+  if (name == nullptr) return "";
+  std::string result = name;
+  HeapFree(GetProcessHeap(), 0, name);
+  return result;
+}
+
+std::vector<std::string> lines_of(const fs::path& file) {
+  std::ifstream in(file);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// A folder of the test's own, the cameras' log in it, and the environment that puts the
+// programs on the cameras.
+class Rig {
+ public:
+  explicit Rig(const std::string& name)
+      : folder_(fs::temp_directory_path() /
+                ("camtools-e2e-" + name + "-" + std::to_string(GetCurrentProcessId()))) {
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  ~Rig() {
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+  // Why this rig cannot run here, or "".
+  std::string missing() const {
+    if (unix_name(folder_).empty()) return "not under Wine: the virtual camera needs its Unix side";
+    if (GetEnvironmentVariableA("LD_PRELOAD", nullptr, 0) == 0)
+      return "no virtual camera preloaded (the build was given no Linux build's tests/vcam)";
+    return "";
+  }
+
+  ProgramRun run(const std::string& program, const std::string& command, int count,
+                 const std::string& busy = "", const std::string& silent = "",
+                 std::chrono::milliseconds limit = 60s, const std::string& frames = "") const {
+    set_cameras(count, busy, silent, frames);
+    return RunningProgram(program, command, folder_.string()).finish(limit);
+  }
+  std::unique_ptr<RunningProgram> start(const std::string& program, const std::string& command,
+                                        int count, const std::string& busy = "") const {
+    set_cameras(count, busy, "", "");
+    return std::make_unique<RunningProgram>(program, command, folder_.string());
+  }
+
+  std::vector<std::string> log_with(const std::string& text) const {
+    std::vector<std::string> found;
+    for (const std::string& line : lines_of(folder_ / "cameras.log"))
+      if (line.find(text) != std::string::npos) found.push_back(line);
+    return found;
+  }
+  // Waits up to `limit` for `count` log lines with `text`.
+  bool wait_for_log(const std::string& text, size_t count, std::chrono::milliseconds limit) const {
+    for (auto waited = 0ms; waited < limit; waited += 50ms) {
+      if (log_with(text).size() >= count) return true;
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  }
+  // Every camera opened was closed again, as a release does (an exit closes none).
+  void expect_all_closed() const {
+    for (const std::string& open : log_with(" open")) {
+      const std::string closed = open.substr(0, open.find(' ')) + " close";
+      EXPECT_THAT(log_with(" close"), Contains(closed)) << open;
+    }
+  }
+  std::string file(const std::string& name) const { return (folder_ / name).string(); }
+
+ private:
+  void set_cameras(int count, const std::string& busy, const std::string& silent,
+                   const std::string& frames) const {
+    std::ofstream settings(folder_ / "vcam.env", std::ios::binary);
+    settings << "VCAM_COUNT=" << count << "\nVCAM_BUSY=" << busy << "\nVCAM_SILENT=" << silent
+             << "\nVCAM_FRAMES=" << frames
+             << "\nVCAM_LOG=" << unix_name(folder_ / "cameras.log") << "\n";
+  }
+
+  fs::path folder_;
+};
+
+struct WindowSearch {
+  DWORD process_id;
+  const char* title;
+  HWND found;
+};
+
+// A stdcall callback on 32-bit Windows, which a lambda is not.
+BOOL CALLBACK look_for_window(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char title[64] = {};
+  GetWindowTextA(window, title, sizeof title);
+  if (owner != search->process_id || std::strcmp(title, search->title) != 0) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// Waits up to `limit` for the program's top-level window of exactly this title.
+HWND wait_for_window(const RunningProgram& program, const char* title,
+                     std::chrono::milliseconds limit) {
+  WindowSearch search = {program.id(), title, nullptr};
+  for (auto waited = 0ms; waited < limit; waited += 50ms) {
+    EnumWindows(look_for_window, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) return search.found;
+    std::this_thread::sleep_for(50ms);
+  }
+  return nullptr;
+}
+
+// The size of the picture the window shows, once it shows one of `width` by `height`
+// (up to `limit`); OpenCV's window takes the picture's size at the first picture.
+SIZE picture_size(HWND window, LONG width, LONG height, std::chrono::milliseconds limit) {
+  RECT area = {};
+  for (auto waited = 0ms; waited < limit; waited += 50ms) {
+    // The picture sits in a child window of its own size.
+    HWND picture = GetWindow(window, GW_CHILD);
+    GetClientRect(picture ? picture : window, &area);
+    if (area.right - area.left == width && area.bottom - area.top == height) break;
+    std::this_thread::sleep_for(50ms);
+  }
+  return {area.right - area.left, area.bottom - area.top};
+}
+
+// A key as the window's message loop receives it from the keyboard.
+void press(HWND window, char key) { PostMessageA(window, WM_CHAR, static_cast<WPARAM>(key), 1); }
+
+class WindowsCameras : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const std::string why = rig_.missing(); !why.empty()) GTEST_SKIP() << why;
+  }
+  Rig rig_{::testing::UnitTest::GetInstance()->current_test_info()->name()};
+};
+
+TEST_F(WindowsCameras, CamprobeCountsUpToSixCameras) {
+  for (const auto& [cameras, counted] : {std::pair{0, 0}, {1, 1}, {3, 3}, {7, 6}}) {
+    const ProgramRun probe = rig_.run(kCamprobe, "camprobe.exe -n", cameras);
+    EXPECT_EQ(probe.out, "nCam = " + std::to_string(counted) + "\r\n") << cameras << " cameras";
+    EXPECT_EQ(probe.status, 0);
+    EXPECT_EQ(probe.err, "");
+  }
+}
+
+TEST_F(WindowsCameras, TheCountAsksEveryCountedCameraForTheSizeGiven) {
+  const ProgramRun probe = rig_.run(kCamprobe, "camprobe.exe -n -w 320 -h 240", 2);
+  EXPECT_EQ(probe.out, "nCam = 2\r\n");
+  for (const char* camera : {"0.", "1."}) {
+    bool sized = false;
+    for (const std::string& line : rig_.log_with("size 320x240")) sized |= line.rfind(camera, 0) == 0;
+    EXPECT_TRUE(sized) << "camera " << camera << " was not asked for 320x240";
+  }
+  rig_.expect_all_closed();
+}
+
+TEST_F(WindowsCameras, CamprobeSavesCameraOnesFrameInEachFormat) {
+  for (const std::string name : {"shot.png", "shot.jpg", "shot.tif"}) {
+    const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 1 -f " + name, 2);
+    EXPECT_EQ(save.out, "") << name;
+    EXPECT_EQ(save.status, 0);
+    const auto mark = vcam::read_frame_mark(rig_.file(name));
+    ASSERT_TRUE(mark.has_value()) << name;
+    EXPECT_EQ(mark->camera, 1) << name;
+  }
+}
+
+TEST_F(WindowsCameras, CamprobeReportsACameraThatIsNotThere) {
+  const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 1 -f shot.png", 1);
+  EXPECT_EQ(save.out, "error cn=1\r\n");
+  EXPECT_EQ(save.status, 0);
+  EXPECT_FALSE(fs::exists(rig_.file("shot.png")));
+}
+
+// The preview of camera `camera` until a key; the file written shows that camera, in a
+// frame that came after the first (the one that showed the camera works).
+void expect_snapshot(const Rig& rig, const std::string& command, int camera,
+                     const std::string& file, const std::string& busy = "") {
+  auto capture = rig.start(kCapture, command, 2, busy);
+  const std::string title = "CAM  " + std::to_string(camera);
+  const HWND window = wait_for_window(*capture, title.c_str(), 30s);
+  ASSERT_NE(window, nullptr) << "no window " << title << ": " << capture->finish(0ms).out;
+  const SIZE size = picture_size(window, 640, 480, 10s);
+  EXPECT_EQ(size.cx, 640);
+  EXPECT_EQ(size.cy, 480);
+  ASSERT_TRUE(rig.wait_for_log(" frame ", 10, 20s));  // a few frames go by
+  press(window, 'x');
+  const ProgramRun run = capture->finish(20s);
+  EXPECT_TRUE(run.ended);
+  EXPECT_EQ(run.out, "save_image " + std::to_string(camera) + "\r\n");
+  EXPECT_EQ(run.status, 0);
+  const auto mark = vcam::read_frame_mark(rig.file(file));
+  ASSERT_TRUE(mark.has_value()) << file;
+  EXPECT_EQ(mark->camera, camera);
+  EXPECT_GT(mark->frame, 1);
+  rig.expect_all_closed();
+}
+
+TEST_F(WindowsCameras, CapturesSnapshotIsTheFrameOnScreenAsTif) {
+  expect_snapshot(rig_, "capture.exe", 0, "test.tif");
+}
+
+TEST_F(WindowsCameras, CapturesSnapshotIsTheFrameOnScreenAsJpegAtQuality100) {
+  expect_snapshot(rig_, "capture.exe -f shot.jpg", 0, "shot.jpg");
+  std::ifstream in(rig_.file("shot.jpg"), std::ios::binary);
+  const std::vector<int> tables =
+      cam::testing::quantisation_values(std::string(std::istreambuf_iterator<char>(in), {}));
+  ASSERT_GE(tables.size(), 64u);
+  EXPECT_EQ(std::count(tables.begin(), tables.end(), 1), static_cast<long>(tables.size()));
+}
+
+TEST_F(WindowsCameras, TheViewerShowsBothCamerasAndEndsOnAKey) {
+  auto capture = rig_.start(kCapture, "capture.exe -a -n 2", 2);
+  const HWND first = wait_for_window(*capture, "CAM  0 ", 30s);
+  const HWND second = wait_for_window(*capture, "CAM  1 ", 30s);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  press(second, 'x');
+  const ProgramRun run = capture->finish(20s);
+  EXPECT_TRUE(run.ended);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.status, 0);
+  rig_.expect_all_closed();
+}
+
+TEST_F(WindowsCameras, CamprobesViewKeepsOnUntilEsc) {
+  auto probe = rig_.start(kCamprobe, "camprobe.exe -w 320 -h 240", 1);
+  const HWND window = wait_for_window(*probe, "Capture", 30s);
+  ASSERT_NE(window, nullptr);
+  const SIZE size = picture_size(window, 320, 240, 10s);
+  EXPECT_EQ(size.cx, 320);
+  EXPECT_EQ(size.cy, 240);
+  press(window, 'x');
+  // Frames still come well after the key: the view did not end.
+  const size_t frames_then = rig_.log_with(" frame ").size();
+  ASSERT_TRUE(rig_.wait_for_log(" frame ", frames_then + 10, 20s));
+  EXPECT_TRUE(probe->running());
+  press(window, 27);
+  const ProgramRun run = probe->finish(20s);
+  EXPECT_TRUE(run.ended);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.status, 0);
+}
+
+// What Windows shows that Linux does not.
+
+// DirectShow hands back a picture of the right size when no frame came in time; the
+// tools must not take it for a frame.
+TEST_F(WindowsCameras, ASilentCameraGivesNoPicture) {
+  const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 0 -f shot.png", 1, "", "0");
+  EXPECT_EQ(save.out, "error cn=0\r\n");
+  EXPECT_EQ(save.status, 0);
+  EXPECT_FALSE(fs::exists(rig_.file("shot.png")));
+}
+
+TEST_F(WindowsCameras, ABusyCameraKeepsItsNumberAndFailsToStart) {
+  const ProgramRun count = rig_.run(kCamprobe, "camprobe.exe -n", 2, "0");
+  EXPECT_EQ(count.out, "nCam = 0\r\n");
+  const ProgramRun capture = rig_.run(kCapture, "capture.exe", 2, "0");
+  EXPECT_EQ(capture.out, "can not open capture camera\r\n");
+  EXPECT_EQ(capture.status, -1);
+  // Camera 1 is still camera 1.
+  expect_snapshot(rig_, "capture.exe -c 1 -f one.png", 1, "one.png", "0");
+}
+
+TEST_F(WindowsCameras, ACameraUnpluggedDuringThePreviewIsReported) {
+  const ProgramRun run = rig_.run(kCapture, "capture.exe", 1, "", "", 30s, "0:30");
+  EXPECT_EQ(run.out, "Can not open Camera 0\r\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(fs::exists(rig_.file("test.tif")));
+}
+
+}  // namespace
