@@ -1,0 +1,62 @@
+# Sourced by the set-up scripts. A stage prints one line: what it does and, once it ends,
+# how long it took. Its own output (package manager, compilers, test runners) goes to a
+# log under build/logs; when a stage fails, the log's name and its last 30 lines follow.
+#
+#   stage NAME "what it does" "how long it takes, or empty" command [argument...]
+#   test_stage NAME "what it tests" ctest --preset PRESET    (adds the counts to the line)
+#   test_totals                                              (the closing count line)
+
+stage_logs=$PWD/build/logs
+mkdir -p "$stage_logs"
+stage_totals=$stage_logs/.totals-$$
+: >"$stage_totals"
+
+stage_seconds() {
+  local seconds=$(($SECONDS - $1))
+  if [ $seconds -ge 60 ]; then
+    printf '%d min %02d s' $((seconds / 60)) $((seconds % 60))
+  else
+    printf '%d s' $seconds
+  fi
+}
+
+stage_failed() {
+  local log=$1 status=$2 start=$3
+  printf 'FAILED (status %s, %s)\n' "$status" "$(stage_seconds "$start")"
+  echo "  log: $log; its last 30 lines:"
+  tail -n 30 "$log" | sed 's/^/  | /'
+  exit 1
+}
+
+stage() {
+  local name=$1 what=$2 estimate=$3 start=$SECONDS status=0
+  shift 3
+  local log=$stage_logs/$name.log
+  printf '%s%s ... ' "$what" "${estimate:+ ($estimate)}"
+  "$@" </dev/null >"$log" 2>&1 || status=$?
+  [ $status -eq 0 ] || stage_failed "$log" $status $start
+  printf 'done, %s\n' "$(stage_seconds $start)"
+}
+
+# Runs ctest with a JUnit report beside the log, and adds its counts to the line and to
+# the run's totals; each skipped test follows on a line of its own with the reason.
+test_stage() {
+  local name=$1 what=$2 start=$SECONDS status=0
+  shift 2
+  local log=$stage_logs/$name.log report=$stage_logs/$name.xml
+  printf '%s ... ' "$what"
+  rm -f "$report"
+  "$@" --output-junit "$report" </dev/null >"$log" 2>&1 || status=$?
+  if [ $status -ne 0 ] || [ ! -s "$report" ]; then
+    stage_failed "$log" $status $start
+  fi
+  local summary
+  summary=$(python3 "$(dirname "${BASH_SOURCE[0]}")/ctest_summary.py" "$report" "$stage_totals")
+  printf '%s, %s\n' "$(head -n 1 <<<"$summary")" "$(stage_seconds $start)"
+  tail -n +2 <<<"$summary"
+}
+
+test_totals() {
+  python3 "$(dirname "${BASH_SOURCE[0]}")/ctest_summary.py" --totals "$stage_totals"
+  rm -f "$stage_totals"
+}
