@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,6 +17,7 @@
 
 #include "frame_decoder.h"
 #include "jpeg_tables.h"
+#include "window_search.h"
 #include "windows_parent.h"
 
 namespace {
@@ -122,34 +122,11 @@ class Rig {
   fs::path folder_;
 };
 
-struct WindowSearch {
-  DWORD process_id;
-  const char* title;
-  HWND found;
-};
-
-// A stdcall callback on 32-bit Windows, which a lambda is not.
-BOOL CALLBACK look_for_window(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  char title[64] = {};
-  GetWindowTextA(window, title, sizeof title);
-  if (owner != search->process_id || std::strcmp(title, search->title) != 0) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
 // Waits up to `limit` for the program's top-level window of exactly this title.
-HWND wait_for_window(const RunningProgram& program, const char* title,
+HWND wait_for_window(const RunningProgram& program, const std::string& title,
                      std::chrono::milliseconds limit) {
-  WindowSearch search = {program.id(), title, nullptr};
-  for (auto waited = 0ms; waited < limit; waited += 50ms) {
-    EnumWindows(look_for_window, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) return search.found;
-    std::this_thread::sleep_for(50ms);
-  }
-  return nullptr;
+  return wintest::wait_for_window({program.id(), std::wstring(title.begin(), title.end()), L""},
+                                  limit);
 }
 
 // The size of the picture the window shows, once it shows one of `width` by `height`
@@ -221,7 +198,7 @@ void expect_snapshot(const Rig& rig, const std::string& command, int camera,
                      const std::string& file, const std::string& busy = "") {
   auto capture = rig.start(kCapture, command, 2, busy);
   const std::string title = "CAM  " + std::to_string(camera);
-  const HWND window = wait_for_window(*capture, title.c_str(), 30s);
+  const HWND window = wait_for_window(*capture, title, 30s);
   ASSERT_NE(window, nullptr) << "no window " << title << ": " << capture->finish(0ms).out;
   const SIZE size = picture_size(window, 640, 480, 10s);
   EXPECT_EQ(size.cx, 640);

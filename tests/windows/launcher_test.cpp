@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "screenshot.h"
+#include "window_search.h"
 
 namespace {
 
@@ -127,35 +128,6 @@ TEST(Launcher, StartsJavaWithTheApplicationWithoutWaitingAndReturnsZero) {
   EXPECT_EQ(noted, expected);
 }
 
-struct BoxSearch {
-  DWORD process_id;
-  HWND box;
-};
-
-// A stdcall callback on 32-bit Windows, which a lambda is not.
-BOOL CALLBACK look_for_box(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<BoxSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t class_name[64] = {};
-  GetClassNameW(window, class_name, 64);
-  if (owner != search->process_id || !IsWindowVisible(window) || wcscmp(class_name, L"#32770") != 0)
-    return TRUE;
-  search->box = window;
-  return FALSE;
-}
-
-// The launcher's message box, once it is up; null when none came within `timeout`.
-HWND wait_for_box(DWORD process_id, std::chrono::milliseconds timeout) {
-  BoxSearch search = {process_id, nullptr};
-  for (auto waited = 0ms; waited < timeout; waited += 100ms) {
-    EnumWindows(look_for_box, reinterpret_cast<LPARAM>(&search));
-    if (search.box != nullptr) return search.box;
-    std::this_thread::sleep_for(100ms);
-  }
-  return nullptr;
-}
-
 std::wstring text_of(HWND window) {
   wchar_t text[512] = {};
   GetWindowTextW(window, text, 512);
@@ -195,7 +167,7 @@ void expect_box(const std::wstring& search_path, const std::wstring& message, co
   const fs::path root = fresh_folder(picture);
   Launch launch;
   start_launcher(launch, root, search_path, root / "standin.log");
-  const HWND box = wait_for_box(launch.process.dwProcessId, 20s);
+  const HWND box = wintest::wait_for_window({launch.process.dwProcessId, L"", L"#32770", true}, 20s);
   ASSERT_NE(box, nullptr) << "no message box appeared";
   EXPECT_EQ(text_of(box), L"\u30A8\u30E9\u30FC");  // エラー
   EXPECT_EQ(text_of(GetDlgItem(box, 0xFFFF)), message);
