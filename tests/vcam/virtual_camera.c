@@ -61,6 +61,7 @@ struct device {
   struct buffer buffers[MAX_BUFFERS];
   unsigned char* read_frame; /* what read() paints into, at the current size */
   struct timespec next_read; /* read() paces frames at the camera's rate */
+  time_t silent_until;       /* when a silent camera gives up under read() */
 };
 
 static struct device* devices[MAX_FDS];
@@ -526,8 +527,8 @@ static ssize_t read_frame(struct device* d, void* data, size_t size) {
      * spinning. */
     struct timespec now, pause = {0, 10 * 1000 * 1000};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    if (!d->next_read.tv_sec) d->next_read.tv_sec = now.tv_sec + 3;
-    if (now.tv_sec >= d->next_read.tv_sec) return fail(EIO);
+    if (!d->silent_until) d->silent_until = now.tv_sec + 3;
+    if (now.tv_sec >= d->silent_until) return fail(EIO);
     nanosleep(&pause, NULL);
     return fail(EAGAIN);
   }
