@@ -8,4 +8,8 @@ int native_capture_api() {
   return cv::CAP_DSHOW;
 }
 
+int native_device_of(int camera) {
+  return camera;
+}
+
 }  // namespace cam

@@ -32,9 +32,11 @@ Frame view_of(const cv::Mat& picture) {
 class OpenCvFacility final : public CameraFacility {
  public:
   Capture open(int index) override {
+    const int device = native_device_of(index);
+    if (device < 0) return {};
     auto slot = std::make_unique<OpenCapture>();
     try {
-      if (!slot->device.open(index, native_capture_api())) return {};
+      if (!slot->device.open(device, native_capture_api())) return {};
     } catch (...) {
       return {};
     }

@@ -21,17 +21,13 @@ std::unique_ptr<ChildProcess> CameraRig::start(const std::string& program,
                                                const VirtualDisplay* display) const {
   std::map<std::string, std::string> env = {
       {"LD_PRELOAD", VIRTUAL_CAMERA_LIBRARY},
-      {"VCAM_COUNT", std::to_string(cameras.count)},
-      {"VCAM_FAIL", cameras.fail},
-      {"VCAM_FRAMES", cameras.frames},
-      {"VCAM_SILENT", cameras.silent},
-      {"VCAM_BUSY", cameras.busy},
       {"VCAM_LOG", log_},
       // A camera that never delivers is given up after 1 s instead of 10.
       {"OPENCV_VIDEOIO_V4L_SELECT_TIMEOUT", "1"},
       {"XDG_RUNTIME_DIR", folder_ + "/runtime"},
       {"DISPLAY", display != nullptr ? display->name() : ""},
   };
+  env.insert(cameras.settings().begin(), cameras.settings().end());
   std::vector<std::string> argv = {program};
   argv.insert(argv.end(), args.begin(), args.end());
   return std::make_unique<ChildProcess>(argv, env, folder_);
@@ -56,6 +52,16 @@ std::vector<std::string> CameraRig::log_ending(const std::string& text) const {
   for (const std::string& line : log())
     if (line.size() >= text.size() &&
         line.compare(line.size() - text.size(), text.size(), text) == 0)
+      matching.push_back(line);
+  return matching;
+}
+
+std::vector<std::string> CameraRig::log_of(int node) const {
+  const std::string number = std::to_string(node);
+  std::vector<std::string> matching;
+  for (const std::string& line : log())
+    if (line.compare(0, number.size(), number) == 0 && line.size() > number.size() &&
+        (line[number.size()] == '.' || line[number.size()] == ' '))
       matching.push_back(line);
   return matching;
 }

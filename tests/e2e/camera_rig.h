@@ -8,28 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "camera_settings.h"
 #include "child_process.h"
 #include "virtual_display.h"
 
 namespace e2e {
 
 using namespace std::chrono_literals;
-
-struct Cameras {
-  Cameras(int count, std::string fail = "", std::string frames = "", std::string silent = "",
-          std::string busy = "")
-      : count(count),
-        fail(std::move(fail)),
-        frames(std::move(frames)),
-        silent(std::move(silent)),
-        busy(std::move(busy)) {}
-
-  int count;           // cameras 0 to count - 1
-  std::string fail;    // e.g. "2": cameras that fail to open
-  std::string frames;  // e.g. "0:5": camera 0 stops after 5 frames
-  std::string silent;  // e.g. "0": cameras that never deliver
-  std::string busy;    // e.g. "0": cameras another program has open
-};
+using vcam::Cameras;
 
 class CameraRig {
  public:
@@ -46,6 +32,8 @@ class CameraRig {
   std::vector<std::string> log_with(const std::string& text) const;
   // The log's lines that end with `text`.
   std::vector<std::string> log_ending(const std::string& text) const;
+  // The log's lines about node `node`.
+  std::vector<std::string> log_of(int node) const;
   const std::string& folder() const { return folder_; }
 
  private:

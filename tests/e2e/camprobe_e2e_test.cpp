@@ -12,6 +12,7 @@
 namespace e2e {
 namespace {
 
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -39,13 +40,32 @@ TEST(CamprobeCount, CountsTheVirtualCamerasUpToSix) {
   }
   CameraRig rig("count-7");
   expect_count({7}, "nCam = 6\n", rig);
-  EXPECT_THAT(rig.log_with("6 open"), IsEmpty()) << "camera 6 must never be opened";
+  EXPECT_THAT(rig.log_of(6), IsEmpty()) << "camera 6 must never be opened";
 }
 
-TEST(CamprobeCount, StopsAtAGapInTheNumbering) {
-  CameraRig rig("count-gap");
-  expect_count({5, "2"}, "nCam = 2\n", rig);
-  EXPECT_THAT(rig.log_with("open"), ElementsAre("0.1 open", "1.1 open", "2 open failed"));
+// A camera that is there but cannot be opened ends the count; nodes after it are never
+// asked. Looking it up and opening it both fail.
+TEST(CamprobeCount, StopsAtACameraThatCannotBeOpened) {
+  CameraRig rig("count-failing");
+  expect_count(Cameras(5).metadata("1").failing("3"), "nCam = 2\n", rig);
+  EXPECT_THAT(rig.log_with("open"), ElementsAre("0.1 open", "2.1 open", "3 open failed",
+                                                "3 open failed"));
+  EXPECT_THAT(rig.log_of(4), IsEmpty());
+}
+
+// Every UVC webcam brings a second node that carries only metadata. Cameras are the nodes
+// that capture, in node order; node numbers left free by an unplugged camera are skipped.
+TEST(CamprobeCount, CountsCaptureNodesOnlyAndSkipsGaps) {
+  CameraRig rig("count-webcams");
+  expect_count(Cameras(4).metadata("1,3"), "nCam = 2\n", rig);
+  for (int node : {1, 3}) {
+    // Asked what it is, never opened as a camera, never streamed.
+    EXPECT_THAT(rig.log_of(node), Each(std::to_string(node) + " looked up")) << node;
+  }
+
+  CameraRig unplugged("count-after-unplug");
+  expect_count(Cameras(6).absent("0,1").metadata("3,5"), "nCam = 2\n", unplugged);
+  EXPECT_THAT(unplugged.log_ending(" open"), ElementsAre("2.1 open", "4.1 open"));
 }
 
 TEST(CamprobeCount, AsksEveryCameraForTheFrameSizeGiven) {
@@ -68,6 +88,19 @@ TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {
     EXPECT_EQ(mark->camera, 1);
     EXPECT_THAT(rig.log_with("stream on"), ElementsAre("1.1 stream on"));
   }
+}
+
+// Camera 1 is the second webcam, whose capture node comes after the first one's
+// metadata node.
+TEST(CamprobeSave, WritesTheFrameOfTheSecondWebcam) {
+  CameraRig rig("save-second-webcam");
+  auto probe = rig.start(kCamprobe, {"-c", "1", "-f", "shot.png"}, Cameras(4).metadata("1,3"));
+  EXPECT_EQ(probe->wait(10s), 0);
+  EXPECT_EQ(probe->output(), "");
+  const auto mark = vcam::read_frame_mark(rig.folder() + "/shot.png");
+  ASSERT_TRUE(mark.has_value());
+  EXPECT_EQ(mark->camera, 2);
+  EXPECT_THAT(rig.log_with("stream on"), ElementsAre("2.1 stream on"));
 }
 
 TEST(CamprobeSave, AMissingCameraIsReportedWithStatusZero) {

@@ -10,15 +10,23 @@
  * $LIB in LD_PRELOAD each process loads its own width.
  *
  * Set by the environment:
- *   VCAM_COUNT=N        cameras 0 to N-1 (default none)
- *   VCAM_FAIL=2,5       cameras whose open fails, as if missing
+ *   VCAM_COUNT=N        nodes /dev/video0 to /dev/video<N-1>, each a camera (default none)
+ *   VCAM_ABSENT=1,..    node numbers left out, as the kernel leaves a gap where a
+ *                       camera was unplugged
+ *   VCAM_META=1,3       nodes that carry only metadata, as the second node of every
+ *                       UVC webcam: the device can capture video, the node cannot, and
+ *                       every video-capture request on it fails with EINVAL
+ *   VCAM_FAIL=2,5       nodes that exist but cannot be opened (no permission)
  *   VCAM_BUSY=0,..      cameras another program has: open fails with EBUSY; under
  *                       Wine, as a Windows camera, it stays listed and fails to start
  *   VCAM_FRAMES=1:5,..  camera 1 delivers 5 frames per open, then behaves as unplugged
  *   VCAM_SILENT=0,..    cameras that open but never deliver a frame (OpenCV waits
  *                       OPENCV_VIDEOIO_V4L_SELECT_TIMEOUT seconds for one)
  *   VCAM_LOG=file       lines "<camera>.<open> open|size WxH|stream on|frame F|close",
- *                       and "<camera> open failed" or "<camera> busy"
+ *                       "<camera> open failed" or "<camera> busy", "<camera> looked up"
+ *                       for an open that only asked what the node is (QUERYCAP), and
+ *                       "<camera>.<open> refused <request>" for a video-capture request
+ *                       made of a metadata node
  * Frames are BGR24, marked as frame_code.h says. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -53,7 +61,8 @@ struct buffer {
 struct device {
   pid_t owner; /* a forked child inherits the table but not the camera */
   int camera;
-  int open_number;
+  int open_number; /* 0 while the open has only asked what the node is */
+  int metadata; /* a metadata node: it answers QUERYCAP and refuses video capture */
   unsigned width, height;
   int streaming;
   unsigned delivered;
@@ -196,9 +205,9 @@ __attribute__((constructor)) static void settings_of_wine_program(void) {
   fclose(file);
 }
 
-/* Whether camera `camera` exists for a program that looks for it (stat). */
+/* Whether node `camera` exists for a program that looks for it (stat). */
 static int present(int camera) {
-  return camera >= 0 && camera < env_int("VCAM_COUNT", 0) && !listed("VCAM_FAIL", camera);
+  return camera >= 0 && camera < env_int("VCAM_COUNT", 0) && !listed("VCAM_ABSENT", camera);
 }
 
 static int camera_of_path(const char* path) {
@@ -211,9 +220,14 @@ static int camera_of_path(const char* path) {
 }
 
 static int open_device(int camera) {
-  if (camera >= env_int("VCAM_COUNT", 0) || listed("VCAM_FAIL", camera)) {
+  if (!present(camera)) {
     note("%d open failed", camera);
     errno = ENOENT;
+    return -1;
+  }
+  if (listed("VCAM_FAIL", camera)) {
+    note("%d open failed", camera);
+    errno = EACCES;
     return -1;
   }
   if (listed("VCAM_BUSY", camera) && !in_wine()) {
@@ -238,14 +252,24 @@ static int open_device(int camera) {
   }
   d->owner = getpid();
   d->camera = camera;
+  d->metadata = listed("VCAM_META", camera);
   d->width = 640;
   d->height = 480;
   pthread_mutex_lock(&lock);
-  d->open_number = ++opens_of[camera];
   devices[fd] = d;
   pthread_mutex_unlock(&lock);
-  note("%d.%d open", camera, d->open_number);
   return fd;
+}
+
+/* An open counts, and is logged, from its first request beyond asking what the node is:
+ * a program that opens a node only to ask (QUERYCAP) and closes it has looked it up,
+ * which starts nothing, and the log says so in one line at the close. */
+static void in_use(struct device* d) {
+  if (d->open_number) return;
+  pthread_mutex_lock(&lock);
+  d->open_number = ++opens_of[d->camera];
+  pthread_mutex_unlock(&lock);
+  note("%d.%d open", d->camera, d->open_number);
 }
 
 static struct device* device_of(int fd) {
@@ -330,6 +354,11 @@ static int dequeue(struct device* d, struct v4l2_buffer* b) {
 /* The request as the kernel reads it: 32 bits, whatever sign extension the caller's
  * type gave it (Wine passes an int). */
 static int device_ioctl(struct device* d, unsigned int request, void* arg) {
+  if (request != VIDIOC_QUERYCAP) in_use(d);
+  if (d->metadata && request != VIDIOC_QUERYCAP) {
+    note("%d.%d refused 0x%08x", d->camera, d->open_number, request);
+    return fail(EINVAL);
+  }
   switch (request) {
     case VIDIOC_QUERYCAP: {
       struct v4l2_capability* c = arg;
@@ -338,8 +367,11 @@ static int device_ioctl(struct device* d, unsigned int request, void* arg) {
       snprintf((char*)c->card, sizeof c->card, "Virtual camera %d", d->camera);
       snprintf((char*)c->bus_info, sizeof c->bus_info, "virtual:%d", d->camera);
       c->version = 0x060000;
-      c->device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_READWRITE;
-      c->capabilities = c->device_caps | V4L2_CAP_DEVICE_CAPS;
+      const unsigned video = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_READWRITE;
+      /* As uvcvideo answers: the whole device's capabilities on both nodes, each node's
+       * own in device_caps. */
+      c->device_caps = d->metadata ? V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING : video;
+      c->capabilities = video | V4L2_CAP_META_CAPTURE | V4L2_CAP_DEVICE_CAPS;
       return 0;
     }
     case VIDIOC_G_INPUT:
@@ -473,7 +505,10 @@ int close(int fd) {
   find_real_functions();
   struct device* d = device_of(fd);
   if (d) {
-    note("%d.%d close", d->camera, d->open_number);
+    if (d->open_number)
+      note("%d.%d close", d->camera, d->open_number);
+    else
+      note("%d looked up", d->camera);
     pthread_mutex_lock(&lock);
     devices[fd] = NULL;
     pthread_mutex_unlock(&lock);
@@ -552,6 +587,11 @@ static ssize_t read_frame(struct device* d, void* data, size_t size) {
 
 ssize_t read(int fd, void* data, size_t size) {
   struct device* d = device_of(fd);
+  if (d) in_use(d);
+  if (d && d->metadata) {
+    note("%d.%d refused read", d->camera, d->open_number);
+    return fail(EINVAL);
+  }
   if (d) return read_frame(d, data, size);
   static ssize_t (*real)(int, void*, size_t);
   if (!real) real = (ssize_t(*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "camera_settings.h"
 #include "frame_decoder.h"
 #include "jpeg_tables.h"
 #include "window_search.h"
@@ -26,6 +27,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using ::testing::Contains;
 using ::testing::IsEmpty;
+using vcam::Cameras;
 using wintest::ProgramRun;
 using wintest::RunningProgram;
 
@@ -75,15 +77,14 @@ class Rig {
     return "";
   }
 
-  ProgramRun run(const std::string& program, const std::string& command, int count,
-                 const std::string& busy = "", const std::string& silent = "",
-                 std::chrono::milliseconds limit = 60s, const std::string& frames = "") const {
-    set_cameras(count, busy, silent, frames);
+  ProgramRun run(const std::string& program, const std::string& command, const Cameras& cameras,
+                 std::chrono::milliseconds limit = 60s) const {
+    set_cameras(cameras);
     return RunningProgram(program, command, folder_.string()).finish(limit);
   }
   std::unique_ptr<RunningProgram> start(const std::string& program, const std::string& command,
-                                        int count, const std::string& busy = "") const {
-    set_cameras(count, busy, "", "");
+                                        const Cameras& cameras) const {
+    set_cameras(cameras);
     return std::make_unique<RunningProgram>(program, command, folder_.string());
   }
 
@@ -111,12 +112,10 @@ class Rig {
   std::string file(const std::string& name) const { return (folder_ / name).string(); }
 
  private:
-  void set_cameras(int count, const std::string& busy, const std::string& silent,
-                   const std::string& frames) const {
+  void set_cameras(const Cameras& cameras) const {
     std::ofstream settings(folder_ / "vcam.env", std::ios::binary);
-    settings << "VCAM_COUNT=" << count << "\nVCAM_BUSY=" << busy << "\nVCAM_SILENT=" << silent
-             << "\nVCAM_FRAMES=" << frames
-             << "\nVCAM_LOG=" << unix_name(folder_ / "cameras.log") << "\n";
+    for (const auto& [name, value] : cameras.settings()) settings << name << "=" << value << "\n";
+    settings << "VCAM_LOG=" << unix_name(folder_ / "cameras.log") << "\n";
   }
 
   fs::path folder_;
@@ -195,8 +194,8 @@ TEST_F(WindowsCameras, CamprobeReportsACameraThatIsNotThere) {
 // The preview of camera `camera` until a key; the file written shows that camera, in a
 // frame that came after the first (the one that showed the camera works).
 void expect_snapshot(const Rig& rig, const std::string& command, int camera,
-                     const std::string& file, const std::string& busy = "") {
-  auto capture = rig.start(kCapture, command, 2, busy);
+                     const std::string& file, const Cameras& cameras = 2) {
+  auto capture = rig.start(kCapture, command, cameras);
   const std::string title = "CAM  " + std::to_string(camera);
   const HWND window = wait_for_window(*capture, title, 30s);
   ASSERT_NE(window, nullptr) << "no window " << title << ": " << capture->finish(0ms).out;
@@ -267,24 +266,25 @@ TEST_F(WindowsCameras, CamprobesViewKeepsOnUntilEsc) {
 // DirectShow hands back a picture of the right size when no frame came in time; the
 // tools must not take it for a frame.
 TEST_F(WindowsCameras, ASilentCameraGivesNoPicture) {
-  const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 0 -f shot.png", 1, "", "0");
+  const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 0 -f shot.png", Cameras(1).silent("0"));
   EXPECT_EQ(save.out, "error cn=0\r\n");
   EXPECT_EQ(save.status, 0);
   EXPECT_FALSE(fs::exists(rig_.file("shot.png")));
 }
 
 TEST_F(WindowsCameras, ABusyCameraKeepsItsNumberAndFailsToStart) {
-  const ProgramRun count = rig_.run(kCamprobe, "camprobe.exe -n", 2, "0");
+  const Cameras busy_first = Cameras(2).busy("0");
+  const ProgramRun count = rig_.run(kCamprobe, "camprobe.exe -n", busy_first);
   EXPECT_EQ(count.out, "nCam = 0\r\n");
-  const ProgramRun capture = rig_.run(kCapture, "capture.exe", 2, "0");
+  const ProgramRun capture = rig_.run(kCapture, "capture.exe", busy_first);
   EXPECT_EQ(capture.out, "can not open capture camera\r\n");
   EXPECT_EQ(capture.status, -1);
   // Camera 1 is still camera 1.
-  expect_snapshot(rig_, "capture.exe -c 1 -f one.png", 1, "one.png", "0");
+  expect_snapshot(rig_, "capture.exe -c 1 -f one.png", 1, "one.png", busy_first);
 }
 
 TEST_F(WindowsCameras, ACameraUnpluggedDuringThePreviewIsReported) {
-  const ProgramRun run = rig_.run(kCapture, "capture.exe", 1, "", "", 30s, "0:30");
+  const ProgramRun run = rig_.run(kCapture, "capture.exe", Cameras(1).frames("0:30"), 30s);
   EXPECT_EQ(run.out, "Can not open Camera 0\r\n");
   EXPECT_EQ(run.status, 1);
   EXPECT_FALSE(fs::exists(rig_.file("test.tif")));

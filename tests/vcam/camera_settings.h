@@ -1,0 +1,35 @@
+// The virtual cameras a test asks for, as the settings the virtual camera reads
+// (virtual_camera.c): the environment on Linux, a vcam.env file under Wine.
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace vcam {
+
+// Nodes /dev/video0 to /dev/video<count - 1>, each a working camera unless a list says
+// otherwise. Lists name node numbers: "2" or "1,3".
+class Cameras {
+ public:
+  Cameras(int count) { settings_["VCAM_COUNT"] = std::to_string(count); }  // NOLINT: {3} reads as 3 cameras
+
+  Cameras& absent(const std::string& nodes) { return set("VCAM_ABSENT", nodes); }
+  Cameras& metadata(const std::string& nodes) { return set("VCAM_META", nodes); }
+  Cameras& failing(const std::string& nodes) { return set("VCAM_FAIL", nodes); }
+  Cameras& busy(const std::string& nodes) { return set("VCAM_BUSY", nodes); }
+  Cameras& silent(const std::string& nodes) { return set("VCAM_SILENT", nodes); }
+  // "0:8": node 0 gives 8 frames per open, then behaves as unplugged.
+  Cameras& frames(const std::string& limits) { return set("VCAM_FRAMES", limits); }
+
+  const std::map<std::string, std::string>& settings() const { return settings_; }
+
+ private:
+  Cameras& set(const char* name, const std::string& value) {
+    settings_[name] = value;
+    return *this;
+  }
+
+  std::map<std::string, std::string> settings_;
+};
+
+}  // namespace vcam
