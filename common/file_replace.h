@@ -4,7 +4,8 @@
 // killed run cannot leave behind), are flushed to disk, and only then is the temporary
 // renamed over the target. A reader, or a run that is killed part way,
 // therefore finds either the earlier file or the new one whole, never a torn or truncated
-// one. One implementation per platform: file_replace_posix.cpp, file_replace_windows.cpp.
+// one. A path that is a symbolic link is written where the link points; the link stays.
+// One implementation per platform: file_replace_posix.cpp, file_replace_windows.cpp.
 #pragma once
 
 #include <cstddef>

@@ -157,25 +157,69 @@ TEST(Faults, AWriteThatRunsOutOfRoom) {
   expect_earlier_intact(rig, "shot.png");
 }
 
-// A real full file system: a small tmpfs in a mount namespace of the run's own. The
-// checks run inside it, as the mount ends with the namespace.
+// Runs `script` under sh, with camprobe as $0, in a mount namespace of its own: what it
+// mounts ends with it, so it checks what it needs inside. It exits with 77 when a mount
+// is refused, as where no namespace can be made.
+std::unique_ptr<ChildProcess> start_with_own_mounts(const CameraRig& rig, const std::string& script) {
+  return rig.start("/usr/bin/unshare", {"-m", "/bin/sh", "-c", script, kCamprobe}, {1});
+}
+bool mounts_refused(int status) { return status == 77 || status == 1; }
+constexpr const char* kNoMounts = "no file system can be mounted here (needs a mount namespace): ";
+
+// A real full file system: a small tmpfs.
 TEST(Faults, AWriteIntoAFullFileSystem) {
   CameraRig rig("fault-full-tmpfs");
   fs::create_directories(rig.folder() + "/full");
-  const std::string script =
+  auto run = start_with_own_mounts(rig,
       "mount -t tmpfs -o size=64k tmpfs full 2>/dev/null || exit 77\n"
       "printf '%s' '" + kEarlier + "' > full/shot.png\n"
       "head -c 1000000 /dev/zero > full/filler 2>/dev/null\n"
       "\"$0\" -w 1920 -h 1080 -f full/shot.png; echo \"status $?\"\n"
-      "cat full/shot.png; echo; ls full\n";
-  auto run = rig.start("/usr/bin/unshare", {"-m", "/bin/sh", "-c", script, kCamprobe}, {1});
+      "cat full/shot.png; echo; ls full\n");
   const int status = run->wait(15s);
-  if (status == 77 || status == 1) {
-    GTEST_SKIP() << "no tmpfs can be mounted here (needs a mount namespace): " << run->errors();
-  }
+  if (mounts_refused(status)) GTEST_SKIP() << kNoMounts << run->errors();
   EXPECT_EQ(status, 0);
   EXPECT_EQ(run->output(),
             "error file=full/shot.png\nstatus 0\n" + kEarlier + "\nfiller\nshot.png\n");
+}
+
+// A snapshot name that links into another file system, as to a web server's folder: the
+// picture goes there, written beside its target (a rename cannot cross file systems),
+// and the link stays.
+TEST(Links, ALinkIntoAnotherFileSystemIsWrittenThrough) {
+  CameraRig rig("link-other-file-system");
+  fs::create_directories(rig.folder() + "/published");
+  fs::create_symlink("published/latest.png", rig.folder() + "/shot.png");
+  auto run = start_with_own_mounts(rig,
+      "mount -t tmpfs tmpfs published 2>/dev/null || exit 77\n"
+      "printf '%s' '" + kEarlier + "' > published/latest.png\n"
+      "\"$0\" -f shot.png; echo \"status $?\"\n"
+      "ls published; cp published/latest.png copy.png\n");
+  const int status = run->wait(15s);
+  if (mounts_refused(status)) GTEST_SKIP() << kNoMounts << run->errors();
+  EXPECT_EQ(run->output(), "status 0\nlatest.png\n");
+  const auto mark = vcam::read_frame_mark(rig.folder() + "/copy.png");
+  ASSERT_TRUE(mark.has_value()) << "the link's target does not hold the new picture";
+  EXPECT_EQ(mark->camera, 0);
+  EXPECT_EQ(fs::read_symlink(rig.folder() + "/shot.png"), "published/latest.png");
+}
+
+// In a chroot or container without /proc, the unnamed temporary cannot be named; a named
+// one does instead.
+TEST(Faults, ASaveWithoutProc) {
+  CameraRig rig("fault-no-proc");
+  put_earlier(rig, "shot.png");
+  auto run = start_with_own_mounts(rig,
+      "mount -t tmpfs tmpfs /proc 2>/dev/null || exit 77\n"
+      "\"$0\" -f shot.png; echo \"status $?\"\n"
+      "test -e /proc/self/fd || echo 'no /proc'\n");
+  const int status = run->wait(15s);
+  if (mounts_refused(status)) GTEST_SKIP() << kNoMounts << run->errors();
+  EXPECT_EQ(run->output(), "status 0\nno /proc\n");
+  const auto mark = vcam::read_frame_mark(rig.folder() + "/shot.png");
+  ASSERT_TRUE(mark.has_value());
+  EXPECT_EQ(mark->camera, 0);
+  EXPECT_THAT(files_left(rig), ElementsAre("shot.png"));
 }
 
 // A save killed at random moments, from the camera's start to the rename, leaves at the
