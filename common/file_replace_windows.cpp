@@ -32,18 +32,53 @@ bool write_all(HANDLE file, const unsigned char* data, std::size_t size) {
   return true;
 }
 
+// Whether a failed rename may be only another program holding the target open without
+// delete sharing: a viewer of the earlier picture, an indexer, a virus scanner.
+bool held_by_another_program(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
+// Renames the temporary over the target. A scanner lets go within moments, so a held
+// target is tried again for about a third of a second.
+bool move_into_place(const std::string& temporary, const std::string& target) {
+  const auto move = [&] {
+    return MoveFileExA(temporary.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  };
+  for (const DWORD pause : {10, 20, 50, 100, 200}) {
+    if (move()) return true;
+    if (!held_by_another_program(GetLastError())) return false;
+    Sleep(pause);
+  }
+  return move();
+}
+
+// Writes the contents into the existing target, for a reader that holds it for longer
+// but shares writing (as java.io.FileInputStream does). Unlike the rename this is not
+// all or nothing: a write that fails part way leaves the file damaged.
+bool write_in_place(const std::string& target, const unsigned char* data, std::size_t size) {
+  const HANDLE file = CreateFileA(target.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = write_all(file, data, size) && SetEndOfFile(file) && FlushFileBuffers(file);
+  ok = CloseHandle(file) && ok;
+  return ok;
+}
+
 }  // namespace
 
 bool replace_file(const char* path, const unsigned char* data, std::size_t size) {
   std::string temporary;
   const HANDLE file = create_temporary(path, temporary);
   if (file == INVALID_HANDLE_VALUE) return false;
-  bool ok = write_all(file, data, size) && FlushFileBuffers(file);
-  ok = CloseHandle(file) && ok;
-  ok = ok &&
-       MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!ok) DeleteFileA(temporary.c_str());
-  return ok;
+  bool written = write_all(file, data, size) && FlushFileBuffers(file);
+  written = CloseHandle(file) && written;
+  if (written && move_into_place(temporary, path)) return true;
+  const bool held = written && held_by_another_program(GetLastError());
+  DeleteFileA(temporary.c_str());
+  return held && write_in_place(path, data, size);
 }
 
 }  // namespace cam

@@ -17,6 +17,7 @@
 
 #include "camera_settings.h"
 #include "frame_decoder.h"
+#include "held_file.h"
 #include "jpeg_tables.h"
 #include "window_search.h"
 #include "windows_parent.h"
@@ -281,6 +282,21 @@ TEST_F(WindowsCameras, ABusyCameraKeepsItsNumberAndFailsToStart) {
   EXPECT_EQ(capture.status, -1);
   // Camera 1 is still camera 1.
   expect_snapshot(rig_, "capture.exe -c 1 -f one.png", 1, "one.png", busy_first);
+}
+
+// A viewer of the earlier pictures holds them open, sharing reading and writing but not
+// deletion, so neither can be replaced by a rename: the new pictures go into the files.
+TEST_F(WindowsCameras, BothToolsWriteIntoFilesAViewerHolds) {
+  const wintest::HeldFile saved(rig_.file("saved.png"), "earlier", wintest::kLikeJava);
+  const wintest::HeldFile shot(rig_.file("shot.png"), "earlier", wintest::kLikeJava);
+  ASSERT_TRUE(saved.held() && shot.held());
+  const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 1 -f saved.png", 2);
+  EXPECT_EQ(save.out, "");
+  EXPECT_EQ(save.status, 0);
+  const auto mark = vcam::read_frame_mark(rig_.file("saved.png"));
+  ASSERT_TRUE(mark.has_value());
+  EXPECT_EQ(mark->camera, 1);
+  expect_snapshot(rig_, "capture.exe -f shot.png", 0, "shot.png");
 }
 
 TEST_F(WindowsCameras, ACameraUnpluggedDuringThePreviewIsReported) {
