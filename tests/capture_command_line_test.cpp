@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "capture_help.h"
 #include "tool_runner.h"
 
 namespace cam::testing {
@@ -10,23 +11,12 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const std::string kHelpAfterName = lines({
-    " ver. 1.0",
-    "-c camNo",
-    "-f filename [need .tif/.jpg]",
-    "-n  n [n is max cam no.]",
-    "-a  [Open all cam.]",
-    "-v  [version.]",
-    "-w  [Open one window.]",
-    "-h  [help]",
-});
-
 TEST(CaptureHelp, PrintsTheProgramNameAsGivenThenSevenLinesAndOpensNothing) {
   FakeFacility camera;
   const char* argv[] = {"./bin/capture", "-c", "3", "-h", nullptr};
   CapturedOutput output;
   EXPECT_EQ(run_capture(4, argv, camera, output.stream()), -1);
-  EXPECT_EQ(output.text(), "./bin/capture" + kHelpAfterName);
+  EXPECT_EQ(output.text(), capture_help("./bin/capture", text_line_end()));
   EXPECT_THAT(camera.calls, IsEmpty());
 }
 
@@ -34,7 +24,7 @@ TEST(CaptureHelp, EndsTheScanSoLaterOptionsAreNotLookedAt) {
   FakeFacility camera;
   const ToolResult result = run_capture_with(camera, {"-h", "-v"});
   EXPECT_EQ(result.status, -1);
-  EXPECT_EQ(result.output, "capture" + kHelpAfterName);
+  EXPECT_EQ(result.output, capture_help("capture", text_line_end()));
 }
 
 TEST(CaptureVersion, PrintsOneLineWithStatusMinusOne) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "capture_help.h"
 #include "program_run.h"
 
 namespace cam::testing {
@@ -14,24 +15,15 @@ namespace fs = std::filesystem;
 
 const std::string kCapture = CAPTURE_PROGRAM;
 
-const char kHelpLines[] =
-    "-c camNo\n"
-    "-f filename [need .tif/.jpg]\n"
-    "-n  n [n is max cam no.]\n"
-    "-a  [Open all cam.]\n"
-    "-v  [version.]\n"
-    "-w  [Open one window.]\n"
-    "-h  [help]\n";
-
 TEST(CaptureProgram, HelpShowsTheNameAsTypedAndExitsWith255) {
   const ProgramRun by_path = run_program("'" + kCapture + "' -h");
-  EXPECT_EQ(by_path.out, kCapture + " ver. 1.0\n" + kHelpLines);
+  EXPECT_EQ(by_path.out, capture_help(kCapture, "\n"));
   EXPECT_EQ(by_path.status, 255);
   EXPECT_EQ(by_path.err, "");
 
   const fs::path folder = fs::path(kCapture).parent_path();
   const ProgramRun relative = run_program("cd '" + folder.string() + "' && ./capture -h");
-  EXPECT_EQ(relative.out, std::string("./capture ver. 1.0\n") + kHelpLines);
+  EXPECT_EQ(relative.out, capture_help("./capture", "\n"));
   EXPECT_EQ(relative.status, 255);
 }
 

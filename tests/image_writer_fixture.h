@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "image_writer.h"
+#include "read_file.h"
 
 namespace cam {
 
 namespace fs = std::filesystem;
+using testing::read_file;
 
 constexpr int kJpegQuality100[] = {1, 100, 0};
 
@@ -39,11 +41,6 @@ struct TestPicture {
     return cv::Mat(kHeight, kWidth, CV_8UC3, const_cast<unsigned char*>(pixels));
   }
 };
-
-inline std::string read_bytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 inline void write_bytes(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;

@@ -31,12 +31,12 @@ TEST_F(ImageWriter, WritesJpegAtQuality100WhenAsked) {
   ASSERT_TRUE(write_image(best.string().c_str(), picture_.frame(), kJpegQuality100));
   ASSERT_TRUE(write_image(plain.string().c_str(), picture_.frame(), nullptr));
 
-  const std::vector<int> tables = quantisation_values(read_bytes(best));
+  const std::vector<int> tables = quantisation_values(read_file(best));
   ASSERT_GE(tables.size(), 128u);  // luminance and chrominance
   EXPECT_EQ(std::count(tables.begin(), tables.end(), 1), static_cast<long>(tables.size()));
 
   // Without the parameter the writer's own default applies, which quantises coarser.
-  const std::vector<int> defaults = quantisation_values(read_bytes(plain));
+  const std::vector<int> defaults = quantisation_values(read_file(plain));
   ASSERT_FALSE(defaults.empty());
   EXPECT_GT(*std::max_element(defaults.begin(), defaults.end()), 1);
   EXPECT_EQ(cv::imread(best.string()).size(), picture_.mat().size());
@@ -75,7 +75,7 @@ TEST_F(ImageWriter, ReplacesALargerFileWhole) {
 
   std::vector<unsigned char> expected;
   ASSERT_TRUE(cv::imencode(".png", picture_.mat(), expected));
-  EXPECT_EQ(read_bytes(path), std::string(expected.begin(), expected.end()));
+  EXPECT_EQ(read_file(path), std::string(expected.begin(), expected.end()));
   EXPECT_EQ(files(), std::vector<std::string>{"shot.png"});  // no temporary left behind
 }
 
@@ -85,7 +85,7 @@ TEST_F(ImageWriter, AFailedEncodeLeavesAnEarlierFileIntact) {
   // JPEG has no two-channel form: the encoder refuses the frame.
   const Frame two_channels{picture_.pixels, 32, 48, 2, 64 * 3};
   EXPECT_FALSE(write_image(path.string().c_str(), two_channels, kJpegQuality100));
-  EXPECT_EQ(read_bytes(path), "earlier picture");
+  EXPECT_EQ(read_file(path), "earlier picture");
   EXPECT_EQ(files(), std::vector<std::string>{"shot.jpg"});
 }
 
@@ -95,7 +95,7 @@ TEST_F(ImageWriter, AFailedRenameLeavesNoTemporaryBehind) {
   fs::create_directory(path);
   write_bytes(path / "inside", "kept");
   EXPECT_FALSE(write_image(path.string().c_str(), picture_.frame(), nullptr));
-  EXPECT_EQ(read_bytes(path / "inside"), "kept");
+  EXPECT_EQ(read_file(path / "inside"), "kept");
   EXPECT_EQ(files(), std::vector<std::string>{"shot.png"});
 }
 

@@ -29,7 +29,7 @@ TEST_F(ImageWriter, AFileHeldAgainstWritingIsAFailureThatKeepsIt) {
     ASSERT_TRUE(reader.held());
     EXPECT_FALSE(write_image(path.string().c_str(), picture_.frame(), nullptr));
   }
-  EXPECT_EQ(read_bytes(path), "earlier");
+  EXPECT_EQ(read_file(path), "earlier");
   EXPECT_EQ(files(), std::vector<std::string>{"shot.png"});
 }
 

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "read_file.h"
+
 namespace cam::testing {
 
 namespace {
@@ -39,9 +41,7 @@ ProgramRun run_program(const std::string& command_line) {
   result.out = read_all(pipe);
   const int raw = pclose(pipe);
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::ifstream err(err_path, std::ios::binary);
-  result.err.assign(std::istreambuf_iterator<char>(err), {});
-  err.close();
+  result.err = read_file(err_path);
   std::remove(err_path.c_str());
   return result;
 }

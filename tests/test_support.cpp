@@ -5,6 +5,8 @@
 #include <atomic>
 #include <random>
 
+#include "read_file.h"
+
 namespace cam::testing {
 
 namespace {
@@ -42,14 +44,11 @@ std::string CapturedOutput::text() {
 }
 
 std::string CapturedOutput::flushed_text() const {
-  std::string bytes;
-  if (std::FILE* in = std::fopen(path_.c_str(), "rb")) {
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
-      bytes.append(buffer, n);
-    std::fclose(in);
-  }
-  return bytes;
+  return read_file(path_);
+}
+
+const char* text_line_end() {
+  return TEXT_LINE_END;
 }
 
 std::string lines(std::initializer_list<const char*> texts) {

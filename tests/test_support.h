@@ -28,6 +28,9 @@ class CapturedOutput {
   std::FILE* stream_ = nullptr;
 };
 
+// The platform's text line end: "\n", or "\r\n" on Windows.
+const char* text_line_end();
+
 // The given lines, each ended with the platform's text line end.
 std::string lines(std::initializer_list<const char*> texts);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "camera_rig.h"
@@ -20,15 +21,19 @@ const std::string kCamprobe = CAMPROBE_PROGRAM;
 constexpr bool kOwnWindowToolkit = OWN_WINDOW_TOOLKIT;
 
 // Runs camprobe -n on `cameras` and checks the line, then that every camera opened was
-// closed by the time the line came.
+// closed by the time the line came. camprobe is held at its exit until the line has been
+// read, so a line left in its buffer (which the exit would flush) never comes in time.
 void expect_count(const Cameras& cameras, const std::string& line, const CameraRig& rig,
                   const std::vector<std::string>& extra = {}) {
   std::vector<std::string> args = {"-n"};
   args.insert(args.end(), extra.begin(), extra.end());
-  auto probe = rig.start(kCamprobe, args, cameras);
-  EXPECT_EQ(probe->read_line(10s), line);
+  const std::string release = rig.folder() + "/release";
+  auto probe = rig.start(kCamprobe, args, Cameras(cameras).hold_exit_until(release));
+  EXPECT_EQ(probe->read_line(5s), line);
+  EXPECT_TRUE(probe->running());
   EXPECT_EQ(rig.log_ending(" open").size(), rig.log_ending(" close").size());
-  EXPECT_EQ(probe->wait(10s), 0);
+  std::ofstream{release};
+  EXPECT_EQ(probe->wait(15s), 0);
   EXPECT_EQ(probe->output(), line);
 }
 
@@ -73,6 +78,19 @@ TEST(CamprobeCount, AsksEveryCameraForTheFrameSizeGiven) {
   expect_count({3}, "nCam = 3\n", rig, {"-w", "320", "-h", "240"});
   EXPECT_THAT(rig.log_with("320x240"),
               ElementsAre("0.1 size 320x240", "1.1 size 320x240", "2.1 size 320x240"));
+}
+
+// Both are refused before any camera is asked what it is.
+TEST(CamprobeRefusals, ACameraPastTheSlotsOrANameWithoutAFormatOpensNothing) {
+  const std::pair<std::vector<std::string>, std::string> refusals[] = {
+      {{"-c", "7"}, "error cn=7\n"}, {{"-f", "shot.xyz"}, "error file=shot.xyz\n"}};
+  for (const auto& [args, line] : refusals) {
+    CameraRig rig("refused" + args[0]);
+    auto probe = rig.start(kCamprobe, args, 8);
+    EXPECT_EQ(probe->wait(10s), 0);
+    EXPECT_EQ(probe->output(), line);
+    EXPECT_THAT(rig.log(), IsEmpty()) << line;
+  }
 }
 
 TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {

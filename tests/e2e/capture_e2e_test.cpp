@@ -12,6 +12,7 @@
 #include "camera_rig.h"
 #include "frame_decoder.h"
 #include "jpeg_tables.h"
+#include "read_file.h"
 
 namespace e2e {
 namespace {
@@ -68,9 +69,8 @@ TEST_F(CaptureOnDisplay, ASnapshotWritesTestTifWhenNoNameIsGiven) {
 
 TEST_F(CaptureOnDisplay, ASnapshotWritesTheNamedJpegAtQuality100) {
   expect_snapshot(display_, {"-f", "shot.jpg"}, "shot.jpg", "snapshot-jpeg");
-  std::ifstream in(fs::temp_directory_path() / "e2e-snapshot-jpeg" / "shot.jpg", std::ios::binary);
-  const std::vector<int> tables =
-      cam::testing::quantisation_values(std::string(std::istreambuf_iterator<char>(in), {}));
+  const std::vector<int> tables = cam::testing::quantisation_values(
+      cam::testing::read_file(fs::temp_directory_path() / "e2e-snapshot-jpeg" / "shot.jpg"));
   ASSERT_GE(tables.size(), 64u);
   EXPECT_EQ(std::count(tables.begin(), tables.end(), 1), static_cast<long>(tables.size()));
 }

@@ -13,6 +13,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "read_file.h"
+
 extern char** environ;
 
 namespace e2e {
@@ -120,8 +122,7 @@ int ChildProcess::wait(std::chrono::milliseconds timeout) {
 }
 
 std::string ChildProcess::errors() const {
-  std::ifstream in(err_path_, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return cam::testing::read_file(err_path_);
 }
 
 }  // namespace e2e

@@ -12,6 +12,7 @@
 
 #include "camera_rig.h"
 #include "frame_decoder.h"
+#include "read_file.h"
 
 namespace e2e {
 namespace {
@@ -27,10 +28,7 @@ const std::string kCapture = CAPTURE_PROGRAM;
 const std::string kCamprobe = CAMPROBE_PROGRAM;
 const std::string kEarlier = "an earlier picture, which must survive";
 
-std::string contents_of(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using cam::testing::read_file;
 
 // Puts the earlier picture at the rig's `name`.
 void put_earlier(const CameraRig& rig, const std::string& name) {
@@ -49,7 +47,7 @@ std::vector<std::string> files_left(const CameraRig& rig) {
 }
 
 void expect_earlier_intact(const CameraRig& rig, const std::string& name) {
-  EXPECT_EQ(contents_of(rig.folder() + "/" + name), kEarlier);
+  EXPECT_EQ(read_file(rig.folder() + "/" + name), kEarlier);
   EXPECT_THAT(files_left(rig), ElementsAre(name)) << "a partial or temporary file was left";
 }
 
@@ -239,7 +237,7 @@ TEST(Interrupted, ASaveKilledAtAnyMomentLeavesAWholeFile) {
     std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
     probe->send(signal);
     probe->wait(10s);
-    const std::string now = contents_of(rig.folder() + "/shot.png");
+    const std::string now = read_file(rig.folder() + "/shot.png");
     if (now == kEarlier) {
       ++earlier;
     } else {

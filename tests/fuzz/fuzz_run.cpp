@@ -1,11 +1,19 @@
 #include "fuzz_run.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+
+#include "fake_facility.h"
 
 namespace cam::fuzzing {
 
 namespace {
+
+struct FuzzRun {
+  int status = 0;
+  std::string output;
+  testing::FakeFacility camera;
+};
 
 constexpr std::size_t kScenarioBytes = 5;
 constexpr int kEsc = 27;
@@ -39,8 +47,6 @@ std::vector<std::string> split_arguments(const std::uint8_t* data, std::size_t s
   return args;
 }
 
-}  // namespace
-
 void run_fuzzed(ToolEntry entry, const char* program, const std::uint8_t* data, std::size_t size,
                 FuzzRun& run) {
   std::uint8_t scenario[kScenarioBytes] = {};
@@ -71,30 +77,49 @@ void require(bool holds, const char* what, const FuzzRun& run) {
   std::abort();
 }
 
-void require_known_lines(const FuzzRun& run, const std::vector<std::regex>& forms) {
+void require_known_lines(const FuzzRun& run, const ToolRules& rules) {
   require(run.output.empty() || run.output.back() == '\n', "a line left unfinished", run);
   std::size_t start = 0;
+  std::size_t count = 0;
   while (start < run.output.size()) {
     const std::size_t end = run.output.find('\n', start);
     const std::string line = run.output.substr(start, end - start);
-    bool known = false;
-    for (const std::regex& form : forms) known = known || std::regex_match(line, form);
+    bool known = std::find(rules.lines.begin(), rules.lines.end(), line) != rules.lines.end();
+    for (const std::regex& form : rules.line_forms) known = known || std::regex_match(line, form);
     require(known, ("a line the tool never prints: " + line).c_str(), run);
+    ++count;
     start = end + 1;
   }
+  require(rules.most_lines == 0 || count <= rules.most_lines, "more lines than the tool prints",
+          run);
 }
 
-void require_sound_camera_use(const FuzzRun& run, int most_opens, int lowest, int highest) {
+void require_sound_camera_use(const FuzzRun& run, const ToolRules& rules) {
   const std::vector<std::string> opens = run.camera.calls_starting("open ");
-  require(static_cast<int>(opens.size()) <= most_opens, "more cameras opened than allowed", run);
+  require(static_cast<int>(opens.size()) <= rules.most_opens, "more cameras opened than allowed",
+          run);
   if (opens.size() > 1) {
     for (const std::string& open : opens) {
       const int index = std::atoi(open.c_str() + 5);
-      require(index >= lowest && index <= highest, "a camera outside the slots opened", run);
+      require(index >= rules.lowest && index <= rules.highest, "a camera outside the slots opened",
+              run);
     }
   }
   require(run.camera.misuses == 0, "a frame used after its time, or a capture released twice",
           run);
+}
+
+}  // namespace
+
+int fuzz_one(const ToolRules& rules, const std::uint8_t* data, std::size_t size) {
+  FuzzRun run;
+  run_fuzzed(rules.entry, rules.program, data, size, run);
+  const bool known_status =
+      std::find(rules.statuses.begin(), rules.statuses.end(), run.status) != rules.statuses.end();
+  require(known_status, "a status the tool never returns", run);
+  require_known_lines(run, rules);
+  require_sound_camera_use(run, rules);
+  return 0;
 }
 
 }  // namespace cam::fuzzing

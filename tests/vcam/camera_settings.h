@@ -20,6 +20,8 @@ class Cameras {
   Cameras& silent(const std::string& nodes) { return set("VCAM_SILENT", nodes); }
   // "0:8": node 0 gives 8 frames per open, then behaves as unplugged.
   Cameras& frames(const std::string& limits) { return set("VCAM_FRAMES", limits); }
+  // The program waits at its exit, before its streams' last flush, until `file` exists.
+  Cameras& hold_exit_until(const std::string& file) { return set("VCAM_HOLD_EXIT", file); }
 
   const std::map<std::string, std::string>& settings() const { return settings_; }
 

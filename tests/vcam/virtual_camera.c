@@ -27,6 +27,9 @@
  *                       for an open that only asked what the node is (QUERYCAP), and
  *                       "<camera>.<open> refused <request>" for a video-capture request
  *                       made of a metadata node
+ *   VCAM_HOLD_EXIT=file a program that looked for a camera waits at its exit, before its
+ *                       streams are flushed, until `file` exists (10 s at most): a test
+ *                       sees only what the program wrote out by itself
  * Frames are BGR24, marked as frame_code.h says. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -205,6 +208,26 @@ __attribute__((constructor)) static void settings_of_wine_program(void) {
   fclose(file);
 }
 
+/* For VCAM_HOLD_EXIT. Exit handlers run in the reverse order of their registration, and
+ * the C library's last flush of its streams comes after all of them. So this one is
+ * registered at the program's first look at a camera, after its start-up: it then runs
+ * before the handlers registered there, such as C++'s flush of its standard streams. */
+static void hold_exit(void) {
+  const char* release = getenv("VCAM_HOLD_EXIT");
+  const struct timespec pause = {0, 10 * 1000 * 1000};
+  for (int waits = 0; waits < 1000 && access(release, F_OK) != 0; ++waits) nanosleep(&pause, NULL);
+}
+
+static void register_hold(void) {
+  const char* release = getenv("VCAM_HOLD_EXIT");
+  if (release && *release) atexit(hold_exit);
+}
+
+static void arm_exit_hold(void) {
+  static pthread_once_t once = PTHREAD_ONCE_INIT;
+  pthread_once(&once, register_hold);
+}
+
 /* Whether node `camera` exists for a program that looks for it (stat). */
 static int present(int camera) {
   return camera >= 0 && camera < env_int("VCAM_COUNT", 0) && !listed("VCAM_ABSENT", camera);
@@ -216,7 +239,9 @@ static int camera_of_path(const char* path) {
   if (*digits < '0' || *digits > '9') return -1;
   char* end;
   long n = strtol(digits, &end, 10);
-  return *end == 0 && n < MAX_CAMERAS ? (int)n : -1;
+  if (*end != 0 || n >= MAX_CAMERAS) return -1;
+  arm_exit_hold();
+  return (int)n;
 }
 
 static int open_device(int camera) {

@@ -19,6 +19,7 @@
 #include "frame_decoder.h"
 #include "held_file.h"
 #include "jpeg_tables.h"
+#include "read_file.h"
 #include "window_search.h"
 #include "windows_parent.h"
 
@@ -222,9 +223,8 @@ TEST_F(WindowsCameras, CapturesSnapshotIsTheFrameOnScreenAsTif) {
 
 TEST_F(WindowsCameras, CapturesSnapshotIsTheFrameOnScreenAsJpegAtQuality100) {
   expect_snapshot(rig_, "capture.exe -f shot.jpg", 0, "shot.jpg");
-  std::ifstream in(rig_.file("shot.jpg"), std::ios::binary);
   const std::vector<int> tables =
-      cam::testing::quantisation_values(std::string(std::istreambuf_iterator<char>(in), {}));
+      cam::testing::quantisation_values(cam::testing::read_file(rig_.file("shot.jpg")));
   ASSERT_GE(tables.size(), 64u);
   EXPECT_EQ(std::count(tables.begin(), tables.end(), 1), static_cast<long>(tables.size()));
 }

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "read_file.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -150,8 +152,7 @@ TEST_P(LauncherResources, IconsShowAWhiteCloudOnARoundLightBlueDisc) {
 TEST_P(LauncherResources, TheManifestAsksOnlyToRunAsTheInvoker) {
   const std::vector<BYTE> manifest = resource(module_, MAKEINTRESOURCEW(1), RT_MANIFEST);
   const std::string text(manifest.begin(), manifest.end());
-  std::ifstream source(LAUNCHER_MANIFEST, std::ios::binary);
-  EXPECT_EQ(text, std::string(std::istreambuf_iterator<char>(source), {}));
+  EXPECT_EQ(text, cam::testing::read_file(LAUNCHER_MANIFEST));
   EXPECT_NE(text.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"),
             std::string::npos);
   for (const char* other : {"dependency", "dpiAware", "compatibility", "supportedOS"}) {

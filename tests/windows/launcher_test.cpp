@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "read_file.h"
 #include "screenshot.h"
 #include "window_search.h"
 
@@ -32,10 +33,7 @@ fs::path fresh_folder(const std::string& name) {
   return folder;
 }
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using cam::testing::read_file;
 
 // This process's environment with PATH replaced and STANDIN_LOG added, as the block
 // CreateProcessW takes.

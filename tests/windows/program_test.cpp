@@ -2,6 +2,7 @@
 // a pipe, byte for byte, line ends included. Wine shows the programs no camera.
 #include <gtest/gtest.h>
 
+#include "capture_help.h"
 #include "windows_parent.h"
 
 namespace {
@@ -14,15 +15,7 @@ const char kCamprobe[] = CAMPROBE_PROGRAM;
 
 TEST(WindowsCapture, HelpAndVersionEndEachLineWithCrLfAndReturnMinusOne) {
   const ProgramRun help = run(kCapture, "capture.exe -h");
-  EXPECT_EQ(help.out,
-            "capture.exe ver. 1.0\r\n"
-            "-c camNo\r\n"
-            "-f filename [need .tif/.jpg]\r\n"
-            "-n  n [n is max cam no.]\r\n"
-            "-a  [Open all cam.]\r\n"
-            "-v  [version.]\r\n"
-            "-w  [Open one window.]\r\n"
-            "-h  [help]\r\n");
+  EXPECT_EQ(help.out, cam::testing::capture_help("capture.exe", "\r\n"));
   EXPECT_EQ(help.status, -1);
   EXPECT_EQ(help.err, "");
 

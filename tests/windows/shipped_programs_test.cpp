@@ -9,6 +9,8 @@
 #include <iterator>
 #include <string>
 
+#include "read_file.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -20,8 +22,7 @@ struct Header {
 };
 
 Header header_of(const fs::path& program) {
-  std::ifstream in(program, std::ios::binary);
-  const std::string bytes(std::istreambuf_iterator<char>(in), {});
+  const std::string bytes = cam::testing::read_file(program);
   Header header;
   if (bytes.size() < sizeof(IMAGE_DOS_HEADER)) return header;
   const auto& dos = *reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data());
