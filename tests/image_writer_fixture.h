@@ -14,6 +14,7 @@
 
 #include "image_writer.h"
 #include "read_file.h"
+#include "test_folder.h"
 
 namespace cam {
 
@@ -49,11 +50,8 @@ inline void write_bytes(const fs::path& path, const std::string& bytes) {
 class ImageWriter : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::path(::testing::TempDir()) /
-              ("image-writer-" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    folder_ = testing::new_test_folder(
+        std::string("image-writer-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
   }
   void TearDown() override { fs::remove_all(folder_); }
 

@@ -1,18 +1,31 @@
 #include "camera_rig.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
+#include <thread>
+
+#include "test_folder.h"
 
 namespace e2e {
 
 namespace fs = std::filesystem;
 
 CameraRig::CameraRig(const std::string& test_name)
-    : folder_((fs::temp_directory_path() / ("e2e-" + test_name)).string()),
+    : folder_(cam::testing::new_test_folder("e2e-" + test_name).string()),
       log_(folder_ + "/cameras.log") {
-  fs::remove_all(folder_);
   fs::create_directories(folder_ + "/runtime");
   fs::permissions(folder_ + "/runtime", fs::perms::owner_all);
+}
+
+CameraRig::~CameraRig() {
+  if (::testing::Test::HasFailure()) {
+    ::testing::Test::RecordProperty("kept_folder", folder_);  // to look into
+    return;
+  }
+  std::error_code ignored;
+  fs::remove_all(folder_, ignored);
 }
 
 std::unique_ptr<ChildProcess> CameraRig::start(const std::string& program,
@@ -64,6 +77,15 @@ std::vector<std::string> CameraRig::log_of(int node) const {
         (line[number.size()] == '.' || line[number.size()] == ' '))
       matching.push_back(line);
   return matching;
+}
+
+bool CameraRig::wait_for_log(const std::string& text, std::size_t count,
+                             std::chrono::milliseconds limit) const {
+  for (auto waited = 0ms; waited < limit; waited += 20ms) {
+    if (log_with(text).size() >= count) return true;
+    std::this_thread::sleep_for(20ms);
+  }
+  return log_with(text).size() >= count;
 }
 
 }  // namespace e2e

@@ -19,7 +19,11 @@ using vcam::Cameras;
 
 class CameraRig {
  public:
+  // A new folder of the test's own; it is removed at the end unless the test failed.
   explicit CameraRig(const std::string& test_name);
+  ~CameraRig();
+  CameraRig(const CameraRig&) = delete;
+  CameraRig& operator=(const CameraRig&) = delete;
 
   // Runs a tool (CAPTURE_PROGRAM or CAMPROBE_PROGRAM) on the cameras, on the display
   // when one is given, in the rig's folder.
@@ -34,6 +38,9 @@ class CameraRig {
   std::vector<std::string> log_ending(const std::string& text) const;
   // The log's lines about node `node`.
   std::vector<std::string> log_of(int node) const;
+  // Waits up to `limit` until the log has `count` lines that contain `text`.
+  bool wait_for_log(const std::string& text, std::size_t count,
+                    std::chrono::milliseconds limit) const;
   const std::string& folder() const { return folder_; }
 
  private:

@@ -40,14 +40,13 @@ class CaptureOnDisplay : public ::testing::Test {
 
 // Previews camera 0 until a key, and checks the file written shows the last frame the
 // camera delivered before the key, which is never the check frame.
-void expect_snapshot(const VirtualDisplay& display, const std::vector<std::string>& args,
-                     const std::string& file, const std::string& rig_name,
+void expect_snapshot(const CameraRig& rig, const VirtualDisplay& display,
+                     const std::vector<std::string>& args, const std::string& file,
                      const std::string& screenshot = "") {
-  CameraRig rig(rig_name);
   auto capture = rig.start(kCapture, args, {1}, &display);
   const std::string window = display.wait_for_window("^CAM  0$", 15s);
   ASSERT_FALSE(window.empty()) << capture->errors();
-  std::this_thread::sleep_for(500ms);  // a few frames go by
+  ASSERT_TRUE(rig.wait_for_log(" frame ", 5, 10s));  // a few frames go by
   if (!screenshot.empty()) {
     fs::create_directories(ARTEFACT_FOLDER);
     EXPECT_TRUE(display.screenshot(std::string(ARTEFACT_FOLDER) + "/" + screenshot, window));
@@ -64,13 +63,15 @@ void expect_snapshot(const VirtualDisplay& display, const std::vector<std::strin
 }
 
 TEST_F(CaptureOnDisplay, ASnapshotWritesTestTifWhenNoNameIsGiven) {
-  expect_snapshot(display_, {}, "test.tif", "snapshot-default", "capture-preview.png");
+  CameraRig rig("snapshot-default");
+  expect_snapshot(rig, display_, {}, "test.tif", "capture-preview.png");
 }
 
 TEST_F(CaptureOnDisplay, ASnapshotWritesTheNamedJpegAtQuality100) {
-  expect_snapshot(display_, {"-f", "shot.jpg"}, "shot.jpg", "snapshot-jpeg");
-  const std::vector<int> tables = cam::testing::quantisation_values(
-      cam::testing::read_file(fs::temp_directory_path() / "e2e-snapshot-jpeg" / "shot.jpg"));
+  CameraRig rig("snapshot-jpeg");
+  expect_snapshot(rig, display_, {"-f", "shot.jpg"}, "shot.jpg");
+  const std::vector<int> tables =
+      cam::testing::quantisation_values(cam::testing::read_file(rig.folder() + "/shot.jpg"));
   ASSERT_GE(tables.size(), 64u);
   EXPECT_EQ(std::count(tables.begin(), tables.end(), 1), static_cast<long>(tables.size()));
 }

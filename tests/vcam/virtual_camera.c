@@ -20,6 +20,7 @@
  *   VCAM_BUSY=0,..      cameras another program has: open fails with EBUSY; under
  *                       Wine, as a Windows camera, it stays listed and fails to start
  *   VCAM_FRAMES=1:5,..  camera 1 delivers 5 frames per open, then behaves as unplugged
+ *                       (each request for a frame then logs "<camera>.<open> gone")
  *   VCAM_SILENT=0,..    cameras that open but never deliver a frame (OpenCV waits
  *                       OPENCV_VIDEOIO_V4L_SELECT_TIMEOUT seconds for one)
  *   VCAM_LOG=file       lines "<camera>.<open> open|size WxH|stream on|frame F|close",
@@ -354,7 +355,10 @@ static int dequeue(struct device* d, struct v4l2_buffer* b) {
   if (!d->streaming) return fail(EINVAL);
   if (listed("VCAM_SILENT", d->camera)) return fail(EAGAIN);
   long limit = frame_limit(d->camera);
-  if (limit >= 0 && d->delivered >= (unsigned long)limit) return fail(ENODEV); /* unplugged */
+  if (limit >= 0 && d->delivered >= (unsigned long)limit) { /* unplugged */
+    note("%d.%d gone", d->camera, d->open_number);
+    return fail(ENODEV);
+  }
   for (unsigned i = 0; i < d->buffer_count; ++i) {
     struct buffer* buf = &d->buffers[i];
     if (!buf->queued || !buf->start) continue;

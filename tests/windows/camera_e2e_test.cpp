@@ -20,6 +20,7 @@
 #include "held_file.h"
 #include "jpeg_tables.h"
 #include "read_file.h"
+#include "test_folder.h"
 #include "window_search.h"
 #include "windows_parent.h"
 
@@ -61,11 +62,7 @@ std::vector<std::string> lines_of(const fs::path& file) {
 class Rig {
  public:
   explicit Rig(const std::string& name)
-      : folder_(fs::temp_directory_path() /
-                ("camtools-e2e-" + name + "-" + std::to_string(GetCurrentProcessId()))) {
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
+      : folder_(cam::testing::new_test_folder("camtools-e2e-" + name)) {}
   ~Rig() {
     std::error_code ignored;
     fs::remove_all(folder_, ignored);

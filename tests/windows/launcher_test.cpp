@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "read_file.h"
+#include "test_folder.h"
 #include "screenshot.h"
 #include "window_search.h"
 
@@ -25,12 +26,9 @@ const fs::path kLauncher = QUELVAR_PROGRAM;
 const fs::path kStandIn = JAVAW_STANDIN_PROGRAM;
 const fs::path kArtefacts = ARTEFACT_FOLDER;
 
-// A folder of its own for one test, emptied first.
+// A folder of its own for one test.
 fs::path fresh_folder(const std::string& name) {
-  const fs::path folder = fs::temp_directory_path() / ("quelvar-test-" + name);
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
+  return cam::testing::new_test_folder("quelvar-test-" + name);
 }
 
 using cam::testing::read_file;
@@ -105,9 +103,10 @@ TEST(Launcher, StartsJavaWithTheApplicationWithoutWaitingAndReturnsZero) {
 
   Launch launch;
   start_launcher(launch, app, runtime.wstring() + L";" + system_path(), log);
+  // The stand-in runs until it is released: the launcher must return while it runs.
   EXPECT_EQ(launch.exit_status(10s), 0);
-  // The stand-in lingers for 3 s: the launcher must have returned before it ended.
   EXPECT_EQ(read_file(log).find("ended"), std::string::npos) << read_file(log);
+  std::ofstream(log.string() + ".release").close();
 
   std::string noted;
   for (auto waited = 0ms; waited < 20s; waited += 100ms) {
@@ -171,7 +170,7 @@ void expect_box(const std::wstring& search_path, const std::wstring& message, co
   EXPECT_EQ(text_of(GetDlgItem(box, 0xFFFF)), message);
   EXPECT_EQ(buttons_of(box), L"[OK]");  // style 0: OK alone
   EXPECT_EQ(launch.exit_status(0ms), -1) << "the launcher must wait for the box";
-  std::this_thread::sleep_for(500ms);  // let it paint before the picture is taken
+  EXPECT_TRUE(wait_until_drawn(GetDlgItem(box, 0xFFFF), 10s)) << "the message was never drawn";
   fs::create_directories(kArtefacts);
   EXPECT_TRUE(save_window_picture(box, kArtefacts / picture));
   press_enter(box);
