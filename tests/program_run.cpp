@@ -46,6 +46,13 @@ ProgramRun run_program(const std::string& command_line) {
   return result;
 }
 
+void expect_run(const std::string& command_line, const std::string& out, int status) {
+  const ProgramRun run = run_program(command_line);
+  EXPECT_EQ(run.out, out) << command_line;
+  EXPECT_EQ(run.status, status) << command_line;
+  EXPECT_EQ(run.err, "") << command_line;
+}
+
 bool camera_attached() {
   std::error_code no_dev;
   for (const auto& entry : std::filesystem::directory_iterator("/dev", no_dev))

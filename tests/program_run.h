@@ -16,6 +16,10 @@ struct ProgramRun {
 // standard input empty.
 ProgramRun run_program(const std::string& command_line);
 
+// Runs `command_line` and checks what a parent sees: exactly `out` on standard output,
+// `status`, and nothing on standard error.
+void expect_run(const std::string& command_line, const std::string& out, int status);
+
 // Whether this machine has a camera, which changes what the programs answer.
 bool camera_attached();
 
