@@ -103,6 +103,9 @@ TEST_F(FaultsOnDisplay, CaptureIntoAMissingFolder) {
   auto capture = rig.start(kCapture, {"-f", "nosuch/shot.png"}, {1}, &display_);
   const std::string window = display_.wait_for_window("^CAM  0$", 15s);
   ASSERT_FALSE(window.empty()) << capture->errors();
+  // The preview is running, so the window takes keys: a key sent as it first appears
+  // can be lost on a busy machine.
+  ASSERT_TRUE(rig.wait_for_log(" frame ", 3, 10s));
   display_.press(window, "x");
   EXPECT_EQ(capture->wait(10s), 255);
   EXPECT_EQ(capture->output(), "can not save image nosuch/shot.png\n");
