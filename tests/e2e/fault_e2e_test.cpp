@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -163,29 +164,34 @@ TEST(Faults, AWriteThatRunsOutOfRoom) {
 }
 
 // Runs `script` under sh, with camprobe as $0, in a mount namespace of its own: what it
-// mounts ends with it, so it checks what it needs inside. It exits with 77 when a mount
-// is refused, as where no namespace can be made.
-std::unique_ptr<ChildProcess> start_with_own_mounts(const CameraRig& rig, const std::string& script) {
-  return rig.start("/usr/bin/unshare", {"-m", "/bin/sh", "-c", script, kCamprobe}, {1});
+// mounts ends with it, so it checks what it needs inside, and exits with 77 when a mount
+// is refused. Returns its output, or nothing where no namespace or mount can be made
+// here; `why` then says so.
+std::optional<std::string> run_with_own_mounts(const CameraRig& rig, const std::string& script,
+                                               std::string& why) {
+  auto run = rig.start("/usr/bin/unshare", {"-m", "/bin/sh", "-c", script, kCamprobe}, {1});
+  const int status = run->wait(15s);
+  if (status == 77 || status == 1) {
+    why = "no file system can be mounted here (needs a mount namespace): " + run->errors();
+    return std::nullopt;
+  }
+  EXPECT_EQ(status, 0) << run->errors();
+  return run->output();
 }
-bool mounts_refused(int status) { return status == 77 || status == 1; }
-constexpr const char* kNoMounts = "no file system can be mounted here (needs a mount namespace): ";
 
 // A real full file system: a small tmpfs.
 TEST(Faults, AWriteIntoAFullFileSystem) {
   CameraRig rig("fault-full-tmpfs");
   fs::create_directories(rig.folder() + "/full");
-  auto run = start_with_own_mounts(rig,
+  std::string why;
+  const auto output = run_with_own_mounts(rig,
       "mount -t tmpfs -o size=64k tmpfs full 2>/dev/null || exit 77\n"
       "printf '%s' '" + kEarlier + "' > full/shot.png\n"
       "head -c 1000000 /dev/zero > full/filler 2>/dev/null\n"
       "\"$0\" -w 1920 -h 1080 -f full/shot.png; echo \"status $?\"\n"
-      "cat full/shot.png; echo; ls full\n");
-  const int status = run->wait(15s);
-  if (mounts_refused(status)) GTEST_SKIP() << kNoMounts << run->errors();
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(run->output(),
-            "error file=full/shot.png\nstatus 0\n" + kEarlier + "\nfiller\nshot.png\n");
+      "cat full/shot.png; echo; ls full\n", why);
+  if (!output) GTEST_SKIP() << why;
+  EXPECT_EQ(*output, "error file=full/shot.png\nstatus 0\n" + kEarlier + "\nfiller\nshot.png\n");
 }
 
 // A snapshot name that links into another file system, as to a web server's folder: the
@@ -195,14 +201,14 @@ TEST(Links, ALinkIntoAnotherFileSystemIsWrittenThrough) {
   CameraRig rig("link-other-file-system");
   fs::create_directories(rig.folder() + "/published");
   fs::create_symlink("published/latest.png", rig.folder() + "/shot.png");
-  auto run = start_with_own_mounts(rig,
+  std::string why;
+  const auto output = run_with_own_mounts(rig,
       "mount -t tmpfs tmpfs published 2>/dev/null || exit 77\n"
       "printf '%s' '" + kEarlier + "' > published/latest.png\n"
       "\"$0\" -f shot.png; echo \"status $?\"\n"
-      "ls published; cp published/latest.png copy.png\n");
-  const int status = run->wait(15s);
-  if (mounts_refused(status)) GTEST_SKIP() << kNoMounts << run->errors();
-  EXPECT_EQ(run->output(), "status 0\nlatest.png\n");
+      "ls published; cp published/latest.png copy.png\n", why);
+  if (!output) GTEST_SKIP() << why;
+  EXPECT_EQ(*output, "status 0\nlatest.png\n");
   const auto mark = vcam::read_frame_mark(rig.folder() + "/copy.png");
   ASSERT_TRUE(mark.has_value()) << "the link's target does not hold the new picture";
   EXPECT_EQ(mark->camera, 0);
@@ -215,13 +221,13 @@ TEST(Faults, ASaveWithoutProc) {
   if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer cannot run a program without /proc";
   CameraRig rig("fault-no-proc");
   put_earlier(rig, "shot.png");
-  auto run = start_with_own_mounts(rig,
+  std::string why;
+  const auto output = run_with_own_mounts(rig,
       "mount -t tmpfs tmpfs /proc 2>/dev/null || exit 77\n"
       "\"$0\" -f shot.png; echo \"status $?\"\n"
-      "test -e /proc/self/fd || echo 'no /proc'\n");
-  const int status = run->wait(15s);
-  if (mounts_refused(status)) GTEST_SKIP() << kNoMounts << run->errors();
-  EXPECT_EQ(run->output(), "status 0\nno /proc\n");
+      "test -e /proc/self/fd || echo 'no /proc'\n", why);
+  if (!output) GTEST_SKIP() << why;
+  EXPECT_EQ(*output, "status 0\nno /proc\n");
   const auto mark = vcam::read_frame_mark(rig.folder() + "/shot.png");
   ASSERT_TRUE(mark.has_value());
   EXPECT_EQ(mark->camera, 0);
