@@ -246,14 +246,9 @@ static int camera_of_path(const char* path) {
 }
 
 static int open_device(int camera) {
-  if (!present(camera)) {
+  if (!present(camera) || listed("VCAM_FAIL", camera)) {
     note("%d open failed", camera);
-    errno = ENOENT;
-    return -1;
-  }
-  if (listed("VCAM_FAIL", camera)) {
-    note("%d open failed", camera);
-    errno = EACCES;
+    errno = present(camera) ? EACCES : ENOENT;
     return -1;
   }
   if (listed("VCAM_BUSY", camera) && !in_wine()) {
@@ -597,7 +592,10 @@ static ssize_t read_frame(struct device* d, void* data, size_t size) {
     return fail(EAGAIN);
   }
   long limit = frame_limit(d->camera);
-  if (limit >= 0 && d->delivered >= (unsigned long)limit) return fail(ENODEV); /* unplugged */
+  if (limit >= 0 && d->delivered >= (unsigned long)limit) { /* unplugged */
+    note("%d.%d gone", d->camera, d->open_number);
+    return fail(ENODEV);
+  }
   if (!d->read_frame && !(d->read_frame = malloc(frame_bytes(d)))) return fail(ENOMEM);
   wait_until(&d->next_read);
   clock_gettime(CLOCK_MONOTONIC, &d->next_read);
