@@ -1,8 +1,9 @@
 """Counts a ctest JUnit report for the set-up scripts' stage lines.
 
     ctest_summary.py REPORT TOTALS   prints "N passed, N failed, N skipped" and, on lines
-                                     of their own, each skipped test and why; adds the
-                                     counts to the TOTALS file
+                                     of their own, each skipped test and why, and each
+                                     test Wine had to start twice; adds the counts to the
+                                     TOTALS file
     ctest_summary.py --totals TOTALS prints the run's closing line from TOTALS
 """
 import sys
@@ -23,9 +24,20 @@ def skip_reason(case):
     return (skipped.get("message") if skipped is not None else "") or "no reason given"
 
 
+def wine_crash(case):
+    """What tests/windows/wine_run.py said when Wine died under the test's first run."""
+    for line in (case.findtext("system-out") or "").splitlines():
+        if line.startswith("wine_run: "):
+            return line[len("wine_run: "):]
+    return None
+
+
 def count(report_path):
-    passed, failed, skipped = 0, 0, []
+    passed, failed, skipped, rerun = 0, 0, [], []
     for case in ElementTree.parse(report_path).getroot().iter("testcase"):
+        crash = wine_crash(case)
+        if crash:
+            rerun.append((case.get("name"), crash))
         status = case.get("status")
         if case.find("skipped") is not None or status in ("notrun", "disabled"):
             skipped.append((case.get("name"), skip_reason(case)))
@@ -33,7 +45,7 @@ def count(report_path):
             failed += 1
         else:
             passed += 1
-    return passed, failed, skipped
+    return passed, failed, skipped, rerun
 
 
 def main(argv):
@@ -44,11 +56,12 @@ def main(argv):
                 sums = [a + int(b) for a, b in zip(sums, line.split())]
         print("tests: %d passed, %d failed, %d skipped" % tuple(sums))
         return 0
-    passed, failed, skipped = count(argv[1])
+    passed, failed, skipped, rerun = count(argv[1])
     with open(argv[2], "a") as totals:
         totals.write("%d %d %d\n" % (passed, failed, len(skipped)))
     lines = ["%d passed, %d failed, %d skipped" % (passed, failed, len(skipped))]
     lines += ["  skipped %s: %s" % case for case in skipped]
+    lines += ["  started twice %s: %s" % case for case in rerun]
     print("\n".join(lines), end="")
     return 0
 
