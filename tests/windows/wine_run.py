@@ -22,8 +22,10 @@ def main(command):
     if status >= 0:
         return status
     if -status not in WINE_CRASHES:  # ended from outside: end the same way
-        signal.signal(-status, signal.SIG_DFL)
+        if -status != signal.SIGKILL:  # whose action cannot be set
+            signal.signal(-status, signal.SIG_DFL)
         os.kill(os.getpid(), -status)
+        return 128 - status  # as a shell says it, should the signal not end this process
     print("wine_run: Wine itself died of %s; the test runs once more"
           % signal.Signals(-status).name, flush=True)
     os.execv(command[0], command)
