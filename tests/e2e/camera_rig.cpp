@@ -15,6 +15,8 @@ namespace fs = std::filesystem;
 CameraRig::CameraRig(const std::string& test_name)
     : folder_(cam::testing::new_test_folder("e2e-" + test_name).string()),
       log_(folder_ + "/cameras.log") {
+  // What the children leave that is not the test's subject: their toolkit's runtime
+  // files and each one's standard error.
   fs::create_directories(folder_ + "/runtime");
   fs::permissions(folder_ + "/runtime", fs::perms::owner_all);
 }
@@ -43,7 +45,7 @@ std::unique_ptr<ChildProcess> CameraRig::start(const std::string& program,
   env.insert(cameras.settings().begin(), cameras.settings().end());
   std::vector<std::string> argv = {program};
   argv.insert(argv.end(), args.begin(), args.end());
-  return std::make_unique<ChildProcess>(argv, env, folder_);
+  return std::make_unique<ChildProcess>(argv, env, folder_, folder_ + "/runtime");
 }
 
 std::vector<std::string> CameraRig::log() const {

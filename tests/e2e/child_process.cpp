@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -19,18 +18,10 @@ extern char** environ;
 
 namespace e2e {
 
-namespace {
-
-std::string error_file() {
-  static std::atomic<int> count{0};
-  return "/tmp/e2e-stderr-" + std::to_string(getpid()) + "-" + std::to_string(count++);
-}
-
-}  // namespace
-
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
-                           const std::map<std::string, std::string>& env, const std::string& folder)
-    : err_path_(error_file()) {
+                           const std::map<std::string, std::string>& env, const std::string& folder,
+                           const std::string& errors_folder)
+    : err_path_(errors_folder + "/stderr-XXXXXX") {
   std::vector<std::string> environment;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
@@ -46,18 +37,23 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
   for (std::string& a : argv_copy) args.push_back(a.data());
   args.push_back(nullptr);
 
+  const int err_fd = mkostemp(&err_path_[0], O_CLOEXEC);
+  if (err_fd < 0) return;
   int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return;
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    close(err_fd);
+    return;
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
+  posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
   if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(pipe_fds[1]);
+  close(err_fd);
   out_fd_ = pipe_fds[0];
 }
 

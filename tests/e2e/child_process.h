@@ -13,10 +13,11 @@ namespace e2e {
 
 class ChildProcess {
  public:
-  // Starts argv[0] (a path) in `folder` (empty: this process's own), with this process's
-  // environment changed by `env` (an empty value removes a variable).
+  // Starts argv[0] (a path) in `folder`, with this process's environment changed by `env`
+  // (an empty value removes a variable). Standard error goes to a new file in
+  // `errors_folder`, a folder of the test's own.
   ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-               const std::string& folder = "");
+               const std::string& folder, const std::string& errors_folder);
   ~ChildProcess();  // kills the child if it still runs
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
