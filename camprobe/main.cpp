@@ -1,9 +1,11 @@
 #include <cstdio>
 
 #include "opencv_facility.h"
+#include "program_arguments.h"
 #include "run_camprobe.h"
 
 int main(int argc, char** argv) {
-  const auto camera = cam::make_opencv_facility();
-  return cam::run_camprobe(argc, argv, *camera, stdout);
+  const cam::ProgramArguments arguments(argc, argv);
+  const auto camera = cam::make_opencv_facility(arguments);
+  return cam::run_camprobe(arguments.count(), arguments.vector(), *camera, stdout);
 }

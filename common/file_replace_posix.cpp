@@ -127,9 +127,9 @@ std::string write_named(const std::string& target, const unsigned char* data, st
 
 }  // namespace
 
-bool replace_file(const char* path, const unsigned char* data, std::size_t size) {
+bool replace_file(const std::filesystem::path& path, const unsigned char* data, std::size_t size) {
   std::string target;
-  if (!resolve_links(path, target)) return false;
+  if (!resolve_links(path.native(), target)) return false;
   std::string temporary = write_unnamed(target, data, size);
   if (temporary.empty()) temporary = write_named(target, data, size);
   if (temporary.empty()) return false;

@@ -9,12 +9,13 @@ namespace cam {
 namespace {
 
 // Creates a temporary file of our own beside the target; the process id and an attempt
-// number keep it apart from one that a killed run may have left.
-HANDLE create_temporary(const std::string& target, std::string& name) {
+// number keep it apart from one that a killed run may have left. Names are Unicode
+// throughout: the ANSI functions would lose what the code page cannot hold.
+HANDLE create_temporary(const std::wstring& target, std::wstring& name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = target + ".tmp-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
-    // File names arrive in the ANSI code page, as the command line gave them.
-    const HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    name = target + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(attempt);
+    const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
   }
@@ -41,9 +42,9 @@ bool held_by_another_program(DWORD error) {
 
 // Renames the temporary over the target. A scanner lets go within moments, so a held
 // target is tried again for about a third of a second.
-bool move_into_place(const std::string& temporary, const std::string& target) {
+bool move_into_place(const std::wstring& temporary, const std::wstring& target) {
   const auto move = [&] {
-    return MoveFileExA(temporary.c_str(), target.c_str(),
+    return MoveFileExW(temporary.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   };
   for (const DWORD pause : {10, 20, 50, 100, 200}) {
@@ -57,8 +58,8 @@ bool move_into_place(const std::string& temporary, const std::string& target) {
 // Writes the contents into the existing target, for a reader that holds it for longer
 // but shares writing (as java.io.FileInputStream does). Unlike the rename this is not
 // all or nothing: a write that fails part way leaves the file damaged.
-bool write_in_place(const std::string& target, const unsigned char* data, std::size_t size) {
-  const HANDLE file = CreateFileA(target.c_str(), GENERIC_WRITE,
+bool write_in_place(const std::wstring& target, const unsigned char* data, std::size_t size) {
+  const HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -69,16 +70,17 @@ bool write_in_place(const std::string& target, const unsigned char* data, std::s
 
 }  // namespace
 
-bool replace_file(const char* path, const unsigned char* data, std::size_t size) {
-  std::string temporary;
-  const HANDLE file = create_temporary(path, temporary);
+bool replace_file(const std::filesystem::path& path, const unsigned char* data, std::size_t size) {
+  const std::wstring& target = path.native();
+  std::wstring temporary;
+  const HANDLE file = create_temporary(target, temporary);
   if (file == INVALID_HANDLE_VALUE) return false;
   bool written = write_all(file, data, size) && FlushFileBuffers(file);
   written = CloseHandle(file) && written;
-  if (written && move_into_place(temporary, path)) return true;
+  if (written && move_into_place(temporary, target)) return true;
   const bool held = written && held_by_another_program(GetLastError());
-  DeleteFileA(temporary.c_str());
-  return held && write_in_place(path, data, size);
+  DeleteFileW(temporary.c_str());
+  return held && write_in_place(target, data, size);
 }
 
 }  // namespace cam

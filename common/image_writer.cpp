@@ -1,6 +1,5 @@
 #include "image_writer.h"
 
-#include <algorithm>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <string>
@@ -12,28 +11,31 @@ namespace cam {
 
 namespace {
 
+bool is_letter_or_digit(wchar_t c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
 // What follows the last dot of the file's own name, dot included, or "" when there is no
 // such extension. OpenCV's own lookup would also take "dir.jpg/shot" or "shot.jpg~" as
 // JPEG; a name is only taken at its word when it ends in letters and digits after a dot.
-std::string extension_of(const char* filename) {
-  const std::string name = filename;
-  const std::size_t folder_end = name.find_last_of("/\\");
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos || (folder_end != std::string::npos && dot < folder_end)) {
-    return "";
+// Read off the name the file gets, not its code-page reading, where a look-alike could
+// pass for an extension (fullwidth "shot.ｐｎｇ" reads "shot.png" in Western Windows').
+std::string extension_of(const std::filesystem::path& file) {
+  const auto& name = file.native();  // bytes on Linux, UTF-16 on Windows
+  std::string extension;
+  for (std::size_t at = name.size(); at > 0; --at) {
+    const auto c = name[at - 1];
+    if (c == '.') return extension.empty() ? "" : "." + extension;
+    if (!is_letter_or_digit(static_cast<wchar_t>(c))) return "";  // a folder's dot, or none
+    extension.insert(extension.begin(), static_cast<char>(c));
   }
-  const std::string extension = name.substr(dot);
-  const bool plain =
-      extension.size() > 1 && std::all_of(extension.begin() + 1, extension.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-      });
-  return plain ? extension : "";
+  return "";
 }
 
 }  // namespace
 
-bool can_write_image(const char* filename) {
-  const std::string extension = extension_of(filename);
+bool can_write_image(const std::filesystem::path& file) {
+  const std::string extension = extension_of(file);
   if (extension.empty()) return false;
   try {
     return cv::haveImageWriter("image" + extension);
@@ -42,8 +44,8 @@ bool can_write_image(const char* filename) {
   }
 }
 
-bool write_image(const char* filename, const Frame& frame, const int* params) {
-  const std::string extension = extension_of(filename);
+bool write_image(const std::filesystem::path& file, const Frame& frame, const int* params) {
+  const std::string extension = extension_of(file);
   if (!frame || extension.empty()) return false;
 
   std::vector<int> settings;
@@ -60,7 +62,7 @@ bool write_image(const char* filename, const Frame& frame, const int* params) {
   } catch (...) {
     return false;
   }
-  return replace_file(filename, bytes.data(), bytes.size());
+  return replace_file(file, bytes.data(), bytes.size());
 }
 
 }  // namespace cam

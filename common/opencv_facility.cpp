@@ -31,6 +31,8 @@ Frame view_of(const cv::Mat& picture) {
 
 class OpenCvFacility final : public CameraFacility {
  public:
+  explicit OpenCvFacility(const ProgramArguments& arguments) : arguments_(arguments) {}
+
   Capture open(int index) override {
     const int device = native_device_of(index);
     if (device < 0) return {};
@@ -103,10 +105,12 @@ class OpenCvFacility final : public CameraFacility {
     return gui != nullptr ? gui->wait_key(milliseconds) : -1;
   }
 
-  bool can_write(const char* filename) override { return can_write_image(filename); }
+  bool can_write(const char* filename) override {
+    return can_write_image(arguments_.file_name(filename));
+  }
 
   bool write(const char* filename, const Frame& frame, const int* params) override {
-    return write_image(filename, frame, params);
+    return write_image(arguments_.file_name(filename), frame, params);
   }
 
  private:
@@ -127,15 +131,16 @@ class OpenCvFacility final : public CameraFacility {
   // Handle n is entry n - 1. Entries are emptied on release, never reused, so a handle
   // stays unique to the capture it was handed out for.
   std::vector<std::unique_ptr<OpenCapture>> captures_;
+  const ProgramArguments& arguments_;
   const GuiTable* gui_ = nullptr;
   bool gui_tried_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<CameraFacility> make_opencv_facility() {
+std::unique_ptr<CameraFacility> make_opencv_facility(const ProgramArguments& arguments) {
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
-  return std::make_unique<OpenCvFacility>();
+  return std::make_unique<OpenCvFacility>(arguments);
 }
 
 }  // namespace cam

@@ -55,11 +55,11 @@ class ImageWriter : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(folder_); }
 
-  // The names in the test's folder, or in `sub` inside it, in order.
+  // The names in the test's folder, or in `sub` inside it, in order (UTF-8 on Windows).
   std::vector<std::string> files(const fs::path& sub = {}) const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder_ / sub))
-      names.push_back(entry.path().filename().string());
+      names.push_back(entry.path().filename().u8string());
     std::sort(names.begin(), names.end());
     return names;
   }

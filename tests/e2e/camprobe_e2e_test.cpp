@@ -15,6 +15,7 @@ namespace {
 using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 
 const std::string kCamprobe = CAMPROBE_PROGRAM;
 constexpr bool kOwnWindowToolkit = OWN_WINDOW_TOOLKIT;
@@ -118,6 +119,23 @@ TEST(CamprobeSave, WritesTheFrameOfTheSecondWebcam) {
   ASSERT_TRUE(mark.has_value());
   EXPECT_EQ(mark->camera, 2);
   EXPECT_THAT(rig.log_with("stream on"), ElementsAre("2.1 stream on"));
+}
+
+// Names are bytes on Linux: one that is no valid UTF-8 (café in Latin-1) is the file
+// written, byte for byte, and no other.
+TEST(CamprobeSave, ANameThatIsNoUtf8IsWrittenAsGiven) {
+  CameraRig rig("save-latin1-name");
+  const std::string name = "caf\xe9.png";
+  auto probe = rig.start(kCamprobe, {"-f", name}, {1});
+  EXPECT_EQ(probe->wait(10s), 0);
+  EXPECT_EQ(probe->output(), "");
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(rig.folder()))
+    files.push_back(entry.path().filename().string());
+  EXPECT_THAT(files, UnorderedElementsAre(name, "cameras.log", "runtime"));
+  const auto mark = vcam::read_frame_mark(rig.folder() + "/" + name);
+  ASSERT_TRUE(mark.has_value());
+  EXPECT_EQ(mark->camera, 0);
 }
 
 TEST(CamprobeSave, AMissingCameraIsReportedWithStatusZero) {
