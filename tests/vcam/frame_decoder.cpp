@@ -3,6 +3,8 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "read_file.h"
+
 extern "C" {
 #include "frame_code.h"
 }
@@ -23,8 +25,11 @@ bool cell_is_light(const cv::Mat& grey, int cell) {
 
 }  // namespace
 
-std::optional<FrameMark> read_frame_mark(const std::string& image_file) {
-  const cv::Mat picture = cv::imread(image_file, cv::IMREAD_GRAYSCALE);
+std::optional<FrameMark> read_frame_mark(const std::filesystem::path& image_file) {
+  std::string bytes = cam::testing::read_file(image_file);
+  if (bytes.empty()) return std::nullopt;
+  const cv::Mat encoded(1, static_cast<int>(bytes.size()), CV_8U, &bytes[0]);
+  const cv::Mat picture = cv::imdecode(encoded, cv::IMREAD_GRAYSCALE);
   if (picture.empty() || picture.cols < 2 * VCAM_COLUMNS || picture.rows < 2 * VCAM_ROWS)
     return std::nullopt;
   unsigned bits = 0;

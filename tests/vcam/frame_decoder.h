@@ -1,8 +1,8 @@
 // Reads back which camera and frame a picture from the virtual camera shows.
 #pragma once
 
+#include <filesystem>
 #include <optional>
-#include <string>
 
 namespace vcam {
 
@@ -15,7 +15,8 @@ struct FrameMark {
 };
 
 // The mark of the picture in an image file, or none when the file cannot be read or
-// shows no intact mark.
-std::optional<FrameMark> read_frame_mark(const std::string& image_file);
+// shows no intact mark. Any name the platform's files can have (OpenCV's own reader
+// opens only those in the ANSI code page on Windows).
+std::optional<FrameMark> read_frame_mark(const std::filesystem::path& image_file);
 
 }  // namespace vcam

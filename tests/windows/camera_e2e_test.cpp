@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -30,6 +31,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using ::testing::Contains;
 using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 using vcam::Cameras;
 using wintest::ProgramRun;
 using wintest::RunningProgram;
@@ -79,12 +81,12 @@ class Rig {
   ProgramRun run(const std::string& program, const std::string& command, const Cameras& cameras,
                  std::chrono::milliseconds limit = 60s) const {
     set_cameras(cameras);
-    return RunningProgram(program, command, folder_.string()).finish(limit);
+    return RunningProgram(program, command, folder_.u8string()).finish(limit);
   }
   std::unique_ptr<RunningProgram> start(const std::string& program, const std::string& command,
                                         const Cameras& cameras) const {
     set_cameras(cameras);
-    return std::make_unique<RunningProgram>(program, command, folder_.string());
+    return std::make_unique<RunningProgram>(program, command, folder_.u8string());
   }
 
   std::vector<std::string> log_with(const std::string& text) const {
@@ -108,7 +110,16 @@ class Rig {
       EXPECT_THAT(log_with(" close"), Contains(closed)) << open;
     }
   }
-  std::string file(const std::string& name) const { return (folder_ / name).string(); }
+  // The file of this UTF-8 name in the rig's folder.
+  fs::path file(const std::string& name) const { return folder_ / fs::u8path(name); }
+  // Every file in the rig's folder and below, by its UTF-8 name relative to the folder.
+  std::vector<std::string> files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder_))
+      if (entry.is_regular_file())
+        names.push_back(entry.path().lexically_relative(folder_).u8string());
+    return names;
+  }
 
  private:
   void set_cameras(const Cameras& cameras) const {
@@ -301,6 +312,62 @@ TEST_F(WindowsCameras, ACameraUnpluggedDuringThePreviewIsReported) {
   EXPECT_EQ(run.out, "Can not open Camera 0\r\n");
   EXPECT_EQ(run.status, 1);
   EXPECT_FALSE(fs::exists(rig_.file("test.tif")));
+}
+
+// Names in any language, passed as a Java runtime passes them: in a Unicode command line.
+// main() would get them in the ANSI code page, where what the code page lacks is lost and
+// some characters are swapped for look-alikes. CTest runs these in a Western (1252) and a
+// Japanese (932) code page, which Wine takes from the locale in LC_ALL.
+class WindowsFileNames : public WindowsCameras {
+ protected:
+  void SetUp() override {
+    WindowsCameras::SetUp();
+    if (IsSkipped()) return;
+    const char* locale = std::getenv("LC_ALL");
+    const bool japanese = locale != nullptr && std::string(locale).rfind("ja_JP", 0) == 0;
+    code_page_ = japanese ? 932 : 1252;
+    ASSERT_EQ(GetACP(), code_page_) << "LC_ALL=" << (locale ? locale : "");
+  }
+  UINT code_page_ = 0;
+};
+
+TEST_F(WindowsFileNames, EachNameIsTheFileWrittenAndNoOther) {
+  const std::string names[] = {
+      u8"café.png",   // 1252: in the code page; 932: would become cafe.png
+      u8"Łódź.png",   // 1252: would become Lódz.png; 932: outside it
+      u8"写真.png",   // 1252: outside; 932: in the code page
+      u8"사진.png",   // outside both
+      u8"사진\\shot.png",  // in a folder outside both
+      // Fullwidth quotation marks. Converted first, as on Windows 1252, they would be
+      // quotes that end the name and pass -c 0 as an option.
+      u8"＂ -c 0 ＂.png",
+  };
+  fs::create_directory(rig_.file(u8"사진"));
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 1 -f \"" + name + "\"", 2);
+    EXPECT_EQ(save.out, "");
+    EXPECT_EQ(save.status, 0);
+    EXPECT_THAT(rig_.files(), UnorderedElementsAre("cameras.log", name, "vcam.env"));
+    const auto mark = vcam::read_frame_mark(rig_.file(name));
+    ASSERT_TRUE(mark.has_value());
+    EXPECT_EQ(mark->camera, 1);
+    fs::remove(rig_.file(name));
+  }
+}
+
+// The failure line names the file as the console shows it, in the ANSI code page.
+TEST_F(WindowsFileNames, ANameThatCannotBeWrittenIsReportedAndChangesNothing) {
+  const ProgramRun save = rig_.run(kCamprobe, u8"camprobe.exe -c 1 -f 없음\\café.png", 2);
+  const std::string shown = code_page_ == 932 ? "??\\cafe.png" : "??\\caf\xe9.png";
+  EXPECT_EQ(save.out, "error file=" + shown + "\r\n");
+  EXPECT_EQ(save.status, 0);
+  EXPECT_THAT(rig_.files(), UnorderedElementsAre("cameras.log", "vcam.env"));
+}
+
+TEST_F(WindowsFileNames, CapturesSnapshotTakesANameOutsideTheCodePage) {
+  expect_snapshot(rig_, u8"capture.exe -f 사진.png", 0, u8"사진.png");
+  EXPECT_THAT(rig_.files(), UnorderedElementsAre("cameras.log", u8"사진.png", "vcam.env"));
 }
 
 }  // namespace

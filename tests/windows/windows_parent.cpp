@@ -12,7 +12,15 @@ void read_all(HANDLE pipe, std::string* bytes) {
 
 }  // namespace
 
-RunningProgram::RunningProgram(const std::string& program, std::string command,
+std::wstring wide(const std::string& utf8) {
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
+  return text;
+}
+
+RunningProgram::RunningProgram(const std::string& program, const std::string& command,
                                const std::string& folder) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE out_write = nullptr, err_write = nullptr;
@@ -20,15 +28,17 @@ RunningProgram::RunningProgram(const std::string& program, std::string command,
   if (!CreatePipe(&err_, &err_write, &inherit, 0)) return;
   SetHandleInformation(out_, HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(err_, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup = {};
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = out_write;
   startup.hStdError = err_write;
-  run_.started = CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
-                                nullptr,
-                                folder.empty() ? nullptr : folder.c_str(), &startup, &process_);
+  std::wstring command_line = wide(command);  // CreateProcessW may write into it
+  const std::wstring working_folder = wide(folder);
+  run_.started =
+      CreateProcessW(wide(program).c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                     folder.empty() ? nullptr : working_folder.c_str(), &startup, &process_);
   CloseHandle(out_write);
   CloseHandle(err_write);
   if (!run_.started) return;
@@ -48,8 +58,8 @@ bool RunningProgram::running() const {
 
 ProgramRun RunningProgram::finish(std::chrono::milliseconds limit) {
   if (!run_.started || run_.ended || !process_.hProcess) return run_;
-  run_.ended = WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count())) ==
-               WAIT_OBJECT_0;
+  run_.ended =
+      WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0;
   if (!run_.ended) {
     TerminateProcess(process_.hProcess, 99);
     WaitForSingleObject(process_.hProcess, INFINITE);
@@ -67,8 +77,7 @@ ProgramRun RunningProgram::finish(std::chrono::milliseconds limit) {
   return result;
 }
 
-ProgramRun run(const std::string& program, const std::string& command,
-               const std::string& folder) {
+ProgramRun run(const std::string& program, const std::string& command, const std::string& folder) {
   RunningProgram running(program, command, folder);
   return running.finish();
 }

@@ -1,5 +1,6 @@
-// Starts a console program as a Windows parent does (CreateProcess, standard output and
-// error through pipes) and collects what it printed and its exit status.
+// Starts a console program as a Windows parent does (CreateProcessW with a Unicode command
+// line, as a Java runtime starts one; standard output and error through pipes) and
+// collects what it printed and its exit status.
 #pragma once
 
 #include <windows.h>
@@ -20,9 +21,10 @@ struct ProgramRun {
 
 class RunningProgram {
  public:
-  // `command` is the whole command line, its first word the name as typed; `folder` is
-  // the working folder, or "" for this process's own.
-  RunningProgram(const std::string& program, std::string command, const std::string& folder = "");
+  // `command` is the whole command line in UTF-8, its first word the name as typed;
+  // `folder` is the working folder, or "" for this process's own.
+  RunningProgram(const std::string& program, const std::string& command,
+                 const std::string& folder = "");
   ~RunningProgram();
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;
@@ -38,6 +40,9 @@ class RunningProgram {
   std::thread out_reader_, err_reader_;
   HANDLE out_ = nullptr, err_ = nullptr;
 };
+
+// UTF-8 text as Windows' Unicode functions take it.
+std::wstring wide(const std::string& utf8);
 
 // Runs a program to its end.
 ProgramRun run(const std::string& program, const std::string& command,
