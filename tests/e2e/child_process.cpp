@@ -92,11 +92,24 @@ std::string ChildProcess::read_line(std::chrono::milliseconds timeout) {
   return line;
 }
 
+std::ostream& operator<<(std::ostream& out, Ending ending) {
+  switch (ending.kind) {
+    case Ending::Kind::Exited:
+      return out << "exited with status " << ending.number;
+    case Ending::Kind::Killed:
+      return out << "killed by SIG" << (sigabbrev_np(ending.number) ? sigabbrev_np(ending.number) : "?")
+                 << " (signal " << ending.number << ")";
+    case Ending::Kind::StillRunning:
+      break;
+  }
+  return out << "still running at the time limit";
+}
+
 bool ChildProcess::running() {
-  if (pid_ <= 0 || status_ != -2) return false;
+  if (pid_ <= 0 || ending_) return false;
   int raw = 0;
   if (waitpid(pid_, &raw, WNOHANG) != pid_) return true;
-  status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  ending_ = WIFEXITED(raw) ? Ending::exited(WEXITSTATUS(raw)) : Ending::killed_by(WTERMSIG(raw));
   return false;
 }
 
@@ -104,17 +117,18 @@ void ChildProcess::send(int signal) {
   if (running()) kill(pid_, signal);
 }
 
-int ChildProcess::wait(std::chrono::milliseconds timeout) {
+Ending ChildProcess::wait(std::chrono::milliseconds timeout) {
+  if (pid_ <= 0) return Ending{};
   const auto end = std::chrono::steady_clock::now() + timeout;
   while (running() && std::chrono::steady_clock::now() < end) drain(20);
   if (running()) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
-    status_ = -1;
+    ending_ = Ending{};
   }
   // What the child wrote before it ended; a grandchild keeping the pipe open ends this.
   for (int waits = 0; out_fd_ >= 0 && waits < 50; ++waits) drain(20);
-  return status_;
+  return *ending_;
 }
 
 std::string ChildProcess::errors() const {
