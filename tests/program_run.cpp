@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -33,8 +32,8 @@ std::string error_path() {
 
 ProgramRun run_program(const std::string& command_line) {
   const std::string err_path = error_path();
-  const std::string full =
-      "unset DISPLAY WAYLAND_DISPLAY; " + command_line + " 2>'" + err_path + "' </dev/null";
+  const std::string full = "unset DISPLAY WAYLAND_DISPLAY; export LD_PRELOAD='" VIRTUAL_CAMERA_LIBRARY
+                           "' VCAM_COUNT=0; " + command_line + " 2>'" + err_path + "' </dev/null";
   ProgramRun result;
   std::FILE* pipe = popen(full.c_str(), "r");
   if (pipe == nullptr) return result;
@@ -51,13 +50,6 @@ void expect_run(const std::string& command_line, const std::string& out, int sta
   EXPECT_EQ(run.out, out) << command_line;
   EXPECT_EQ(run.status, status) << command_line;
   EXPECT_EQ(run.err, "") << command_line;
-}
-
-bool camera_attached() {
-  std::error_code no_dev;
-  for (const auto& entry : std::filesystem::directory_iterator("/dev", no_dev))
-    if (entry.path().filename().string().rfind("video", 0) == 0) return true;
-  return false;
 }
 
 }  // namespace cam::testing

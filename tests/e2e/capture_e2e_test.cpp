@@ -33,7 +33,7 @@ int last_frame(const CameraRig& rig) {
 class CaptureOnDisplay : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!display_.available()) GTEST_SKIP() << "no Xvfb or xdotool to show windows on";
+    require_display(display_);
   }
   VirtualDisplay display_;
 };
@@ -84,6 +84,8 @@ TEST_F(CaptureOnDisplay, TheViewerShowsEveryCameraAndEndsOnAKey) {
   const std::string second = display_.wait_for_window("^CAM  1 $", 15s);
   ASSERT_FALSE(second.empty());
   EXPECT_THAT(rig.log_ending(" open"), ElementsAre("0.1 open", "2.1 open"));
+  // Once both cameras are shown, so that the key reaches a viewer that reads keys.
+  ASSERT_TRUE(rig.wait_for_log("2.1 frame ", 3, 10s)) << "camera 1 showed no frame within 10 s";
   display_.press(second, "x");
   EXPECT_EQ(capture->wait(10s), 0);
   EXPECT_EQ(capture->output(), "");
@@ -102,11 +104,11 @@ TEST_F(CaptureOnDisplay, ACameraThatNeverDeliversIsReportedAndNoWindowShown) {
   CameraRig rig("silent");
   auto capture = rig.start(kCapture, {}, Cameras(1).silent("0"), &display_);
   bool window_seen = false;
-  while (capture->running()) {
+  for (auto waited = 0ms; capture->running() && waited < 15s; waited += 100ms) {
     window_seen = window_seen || !display_.windows("^CAM  0$").empty();
     std::this_thread::sleep_for(100ms);
   }
-  EXPECT_EQ(capture->wait(15s), 255);
+  EXPECT_EQ(capture->wait(0s), 255) << "within 15 s";
   EXPECT_EQ(capture->output(), "Can not open Camera 0\n");
   EXPECT_FALSE(window_seen);
   EXPECT_FALSE(fs::exists(rig.folder() + "/test.tif"));

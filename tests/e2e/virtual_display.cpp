@@ -1,5 +1,6 @@
 #include "virtual_display.h"
 
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -48,6 +50,7 @@ VirtualDisplay::VirtualDisplay() {
   close(ends[1]);
   if (failed) {
     close(ends[0]);
+    failure_ = std::string("Xvfb could not be started: ") + std::strerror(failed);
     return;
   }
   std::string number;
@@ -58,10 +61,17 @@ VirtualDisplay::VirtualDisplay() {
   if (c != '\n' || number.empty() || waitpid(pid, nullptr, WNOHANG) != 0) {
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
+    failure_ = "Xvfb named no display within 10 s (it said \"" + number + "\")";
     return;
   }
   pid_ = pid;
   name_ = ":" + number;
+}
+
+void require_display(const VirtualDisplay& display) {
+  if (display.available()) return;
+  if (!display.failure().empty()) FAIL() << display.failure();
+  GTEST_SKIP() << "no Xvfb or xdotool to show windows on";
 }
 
 VirtualDisplay::~VirtualDisplay() {

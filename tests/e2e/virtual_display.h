@@ -18,6 +18,8 @@ class VirtualDisplay {
 
   // False when Xvfb or xdotool is missing or the server did not come up.
   bool available() const { return pid_ > 0; }
+  // Why an installed Xvfb gave no display; "" when it did, or is not installed.
+  const std::string& failure() const { return failure_; }
   const std::string& name() const { return name_; }  // e.g. ":93"
 
   // The windows whose title matches the extended regular expression, e.g. "^CAM  0$".
@@ -39,6 +41,12 @@ class VirtualDisplay {
 
   pid_t pid_ = -1;
   std::string name_;
+  std::string failure_;
 };
+
+// For a test's SetUp or start: skips the test where Xvfb or xdotool is not installed, and
+// fails it where they are but the server did not start, which is a fault of the machine
+// that a skip would hide.
+void require_display(const VirtualDisplay& display);
 
 }  // namespace e2e
