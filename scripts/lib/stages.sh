@@ -19,11 +19,15 @@ stage_seconds() {
   fi
 }
 
+show_log() {
+  echo "  log: $1; its last 30 lines:"
+  tail -n 30 "$1" | sed 's/^/  | /'
+}
+
 stage_failed() {
   local log=$1 status=$2 start=$3
   printf 'FAILED (status %s, %s)\n' "$status" "$(stage_seconds "$start")"
-  echo "  log: $log; its last 30 lines:"
-  tail -n 30 "$log" | sed 's/^/  | /'
+  show_log "$log"
   exit 1
 }
 
@@ -38,21 +42,29 @@ stage() {
 }
 
 # Runs ctest with a JUnit report beside the log, and adds its counts to the line and to
-# the run's totals; each skipped test follows on a line of its own with the reason.
+# the run's totals; each failed and skipped test follows on a line of its own, a skip
+# with its reason. When tests fail (under CI, also when one skips for no known limit of
+# the machine), the run's totals and the log follow, and the run ends.
 test_stage() {
-  local name=$1 what=$2 start=$SECONDS status=0
+  local name=$1 what=$2 start=$SECONDS status=0 counted=0 summary
   shift 2
   local log=$stage_logs/$name.log report=$stage_logs/$name.xml
   printf '%s ... ' "$what"
   rm -f "$report"
   "$@" --output-junit "$report" </dev/null >"$log" 2>&1 || status=$?
-  if [ $status -ne 0 ] || [ ! -s "$report" ]; then
-    stage_failed "$log" $status $start
+  [ -s "$report" ] || stage_failed "$log" $status $start  # ctest ran no test
+  summary=$(python3 "$(dirname "${BASH_SOURCE[0]}")/ctest_summary.py" "$report" "$stage_totals") ||
+    counted=$?
+  if [ $status -eq 0 ] && [ $counted -eq 0 ]; then
+    printf '%s, %s\n' "$(head -n 1 <<<"$summary")" "$(stage_seconds $start)"
+    tail -n +2 <<<"$summary"
+    return
   fi
-  local summary
-  summary=$(python3 "$(dirname "${BASH_SOURCE[0]}")/ctest_summary.py" "$report" "$stage_totals")
-  printf '%s, %s\n' "$(head -n 1 <<<"$summary")" "$(stage_seconds $start)"
+  printf 'FAILED: %s, %s\n' "$(head -n 1 <<<"$summary")" "$(stage_seconds $start)"
   tail -n +2 <<<"$summary"
+  test_totals
+  show_log "$log"
+  exit 1
 }
 
 test_totals() {
