@@ -22,6 +22,7 @@
 #include "held_file.h"
 #include "jpeg_tables.h"
 #include "read_file.h"
+#include "screenshot.h"
 #include "test_folder.h"
 #include "window_search.h"
 #include "windows_parent.h"
@@ -207,7 +208,8 @@ TEST_F(WindowsCameras, CamprobeReportsACameraThatIsNotThere) {
 // The preview of camera `camera` until a key; the file written shows that camera, in a
 // frame that came after the first (the one that showed the camera works).
 void expect_snapshot(const Rig& rig, const std::string& command, int camera,
-                     const std::string& file, const Cameras& cameras = 2) {
+                     const std::string& file, const Cameras& cameras = 2,
+                     const std::string& picture = "") {
   auto capture = rig.start(kCapture, command, cameras);
   const std::string title = "CAM  " + std::to_string(camera);
   const HWND window = wait_for_window(*capture, title, 30s);
@@ -216,6 +218,10 @@ void expect_snapshot(const Rig& rig, const std::string& command, int camera,
   EXPECT_EQ(size.cx, 640);
   EXPECT_EQ(size.cy, 480);
   ASSERT_TRUE(rig.wait_for_log(" frame ", 10, 10s)) << "no 10 frames within 10 s";
+  if (!picture.empty()) {  // the preview as a user sees it, title bar and all
+    fs::create_directories(ARTEFACT_FOLDER);
+    EXPECT_TRUE(save_window_picture(window, fs::path(ARTEFACT_FOLDER) / picture));
+  }
   press(window, 'x');
   const ProgramRun run = capture->finish(10s);
   EXPECT_TRUE(run.ended) << "still running 10 s after the key";
@@ -229,7 +235,7 @@ void expect_snapshot(const Rig& rig, const std::string& command, int camera,
 }
 
 TEST_F(WindowsCameras, CapturesSnapshotIsTheFrameOnScreenAsTif) {
-  expect_snapshot(rig_, "capture.exe", 0, "test.tif");
+  expect_snapshot(rig_, "capture.exe", 0, "test.tif", 2, "capture-preview.bmp");
 }
 
 TEST_F(WindowsCameras, CapturesSnapshotIsTheFrameOnScreenAsJpegAtQuality100) {
