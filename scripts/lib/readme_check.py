@@ -1,5 +1,5 @@
-"""Keeps the README true: its part on the programs is docs/guide.txt's, and the commands
-it marks as checked run and print what it says.
+"""Keeps the README true: its part on the programs is docs/guide.txt's, no code span is
+broken across lines, and the commands it marks as checked run and print what it says.
 
     readme_check.py --write   puts the guide's part on the programs into the README
     readme_check.py           checks that part, then runs every checked block
@@ -38,6 +38,18 @@ def checked_blocks(readme):
     return re.findall(pattern, readme, re.S)
 
 
+def broken_code_spans(readme):
+    """Lines outside code blocks whose code span goes on to the next line, which a reader
+    cannot paste whole."""
+    broken, in_block = [], False
+    for number, line in enumerate(readme.splitlines(), 1):
+        if line.startswith("```"):
+            in_block = not in_block
+        elif not in_block and line.count("`") % 2:
+            broken.append(number)
+    return broken
+
+
 def run_block(block):
     commands = "\n".join(line for line in block.splitlines() if not line.startswith("#>"))
     expected = [line[3:] for line in block.splitlines() if line.startswith("#> ")]
@@ -59,6 +71,10 @@ def main(argv):
     if with_usage(readme) != readme:
         print("README.md's part on the programs is not docs/guide.txt's: run "
               "scripts/check-readme --write")
+        return 1
+    broken = broken_code_spans(readme)
+    if broken:
+        print("README.md has code spans broken across lines at lines %s" % broken)
         return 1
     blocks = checked_blocks(readme)
     if not blocks:
