@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -46,6 +47,16 @@ std::unique_ptr<ChildProcess> CameraRig::start(const std::string& program,
   std::vector<std::string> argv = {program};
   argv.insert(argv.end(), args.begin(), args.end());
   return std::make_unique<ChildProcess>(argv, env, folder_, folder_ + "/runtime");
+}
+
+std::vector<std::string> CameraRig::files_left() const {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder_)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "cameras.log" && name != "runtime") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::vector<std::string> CameraRig::log() const {

@@ -42,6 +42,9 @@ class CameraRig {
   bool wait_for_log(const std::string& text, std::size_t count,
                     std::chrono::milliseconds limit) const;
   const std::string& folder() const { return folder_; }
+  // What the runs left in the folder, in name order, apart from the rig's own log and
+  // runtime folder.
+  std::vector<std::string> files_left() const;
 
  private:
   std::string folder_;

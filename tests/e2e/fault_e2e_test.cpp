@@ -45,20 +45,9 @@ void put_earlier(const CameraRig& rig, const std::string& name) {
   std::ofstream(rig.folder() + "/" + name, std::ios::binary) << kEarlier;
 }
 
-// What the run left in the rig's folder, apart from the rig's own log and runtime folder.
-std::vector<std::string> files_left(const CameraRig& rig) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(rig.folder())) {
-    const std::string name = entry.path().filename().string();
-    if (name != "cameras.log" && name != "runtime") names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 void expect_earlier_intact(const CameraRig& rig, const std::string& name) {
   EXPECT_EQ(read_file(rig.folder() + "/" + name), kEarlier);
-  EXPECT_THAT(files_left(rig), ElementsAre(name)) << "a partial or temporary file was left";
+  EXPECT_THAT(rig.files_left(), ElementsAre(name)) << "a partial or temporary file was left";
 }
 
 class FaultsOnDisplay : public ::testing::Test {
@@ -83,7 +72,7 @@ TEST_F(FaultsOnDisplay, UnpluggedDuringTheAllCameraViewer) {
   auto capture = rig.start(kCapture, {"-a", "-n", "2"}, Cameras(2).frames("1:8"), &display_);
   EXPECT_EQ(capture->wait(15s), 255);
   EXPECT_EQ(capture->output(), "Can not open Camera 1\n");
-  EXPECT_THAT(files_left(rig), IsEmpty());
+  EXPECT_THAT(rig.files_left(), IsEmpty());
 }
 
 // camprobe's view shows nothing once the camera is gone, but still ends with Esc.
@@ -113,7 +102,7 @@ TEST_F(FaultsOnDisplay, CaptureIntoAMissingFolder) {
   display_.press(window, "x");
   EXPECT_EQ(capture->wait(10s), 255);
   EXPECT_EQ(capture->output(), "can not save image nosuch/shot.png\n");
-  EXPECT_THAT(files_left(rig), IsEmpty());
+  EXPECT_THAT(rig.files_left(), IsEmpty());
 }
 
 TEST(Faults, ABusyCameraIsNotOpened) {
@@ -149,7 +138,7 @@ TEST(Faults, SavingIntoAMissingFolder) {
   auto probe = rig.start(kCamprobe, {"-f", "nosuch/shot.png"}, {1});
   EXPECT_EQ(probe->wait(10s), 0);
   EXPECT_EQ(probe->output(), "error file=nosuch/shot.png\n");
-  EXPECT_THAT(files_left(rig), IsEmpty());
+  EXPECT_THAT(rig.files_left(), IsEmpty());
 }
 
 // The write runs out of room part way: a file size limit (SIGXFSZ ignored, so the write
@@ -254,7 +243,7 @@ TEST(Faults, ASaveWithoutProc) {
   const auto mark = vcam::read_frame_mark(rig.folder() + "/shot.png");
   ASSERT_TRUE(mark.has_value());
   EXPECT_EQ(mark->camera, 0);
-  EXPECT_THAT(files_left(rig), ElementsAre("shot.png"));
+  EXPECT_THAT(rig.files_left(), ElementsAre("shot.png"));
 }
 
 // What a killed save left at the target: the earlier file or a whole new picture of
@@ -263,7 +252,7 @@ TEST(Faults, ASaveWithoutProc) {
 // never used again. Removes it, so each run starts alike.
 enum class Left { Earlier, NewPicture };
 Left check_what_a_kill_left(const CameraRig& rig, const std::string& name, const std::string& when) {
-  for (const std::string& left : files_left(rig)) {
+  for (const std::string& left : rig.files_left()) {
     if (left == name) continue;
     EXPECT_EQ(left.rfind(name + ".tmp-", 0), 0u) << left << " left behind " << when;
     EXPECT_TRUE(vcam::read_frame_mark(rig.folder() + "/" + left).has_value()) << left;
@@ -345,7 +334,7 @@ TEST(Interrupted, ASaveKilledAtAnyMomentLeavesAWholeFile) {
   EXPECT_EQ(later->wait(10s), 0);
   EXPECT_EQ(later->output(), "");
   ASSERT_TRUE(vcam::read_frame_mark(rig.folder() + "/shot.bmp").has_value());
-  EXPECT_THAT(files_left(rig), ElementsAre("shot.bmp"));
+  EXPECT_THAT(rig.files_left(), ElementsAre("shot.bmp"));
 }
 
 }  // namespace

@@ -3,16 +3,18 @@
 //
 //     node validate.js FILE.cdx.json
 const fs = require("fs");
-const { Spec, Validation } = require("@cyclonedx/cyclonedx-library");
+const cyclonedx = require("@cyclonedx/cyclonedx-library");
+
+const version = cyclonedx.Spec.Version.v1dot6;
 
 async function main(file) {
-  const validator = new Validation.JsonStrictValidator(Spec.Version.v1dot6);
+  const validator = new cyclonedx.Validation.JsonStrictValidator(version);
   const errors = await validator.validate(fs.readFileSync(file, "utf8"));
   if (errors === null) {
-    console.log(`${file}: valid CycloneDX ${Spec.Version.v1dot6}`);
+    console.log(`${file}: valid CycloneDX ${version}`);
     return 0;
   }
-  console.log(`${file}: not valid CycloneDX ${Spec.Version.v1dot6}:`);
+  console.log(`${file}: not valid CycloneDX ${version}:`);
   console.log(JSON.stringify(errors, null, 2));
   return 1;
 }
