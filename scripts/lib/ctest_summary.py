@@ -7,19 +7,34 @@
                                      variable CI set), a skip for any reason but the
                                      machine's known limits below counts as a failure,
                                      and the status is then 1.
+                                     A report without a single test fails.
+    ctest_summary.py --skip NAME REASON TOTALS
+                                     the same for a stage that skipped itself (a check
+                                     script that exited 77), as one skipped test
     ctest_summary.py --totals TOTALS prints the run's closing line from TOTALS
+
+A skip for a known limit says so with the limit's tag at the start of its message, as in
+"[no-32-bit] not run: ...": the tag, not the wording after it, is what is matched.
 """
 import os
+import re
 import sys
 import xml.etree.ElementTree as ElementTree
 
 # The only reasons a test may skip under CI: what a machine of this kind may lack.
-KNOWN_LIMITS = (
-    "not run: no: a static i386 program does not run here",  # no 32-bit execution
-    "this file system keeps no such permissions",  # file permissions under Wine
-    "the distribution's Qt ends the process itself",  # Qt's own exit, system build
-    "AddressSanitizer cannot run a program without /proc",
-)
+KNOWN_LIMITS = {
+    "no-32-bit": "the machine does not execute 32-bit x86 code",
+    "no-file-modes": "Wine's file system keeps no Unix permissions",
+    "system-qt-exits": "Debian's OpenCV shows windows with Qt, which ends the process itself",
+    "asan-needs-proc": "AddressSanitizer cannot start a program without /proc",
+}
+TAG = re.compile(r"\[([a-z0-9-]+)\]")
+
+
+def known_limit(reason):
+    """Whether a skip's message starts with the tag of a known limit."""
+    tag = TAG.match(reason)
+    return tag is not None and tag.group(1) in KNOWN_LIMITS
 
 
 def skip_reason(case):
@@ -54,7 +69,7 @@ def count(report_path, strict):
         status = case.get("status")
         if case.find("skipped") is not None or status in ("notrun", "disabled"):
             reason = skip_reason(case)
-            if strict and not reason.startswith(KNOWN_LIMITS):
+            if strict and not known_limit(reason):
                 unknown.append((name, reason))
             else:
                 skipped.append((name, reason))
@@ -65,7 +80,34 @@ def count(report_path, strict):
     return passed, failed, skipped, unknown, rerun
 
 
+def report(counts, totals_path):
+    """Adds the counts to the run's totals and prints the stage's lines; the status is 1
+    when a skip was for no known limit or nothing ran at all."""
+    passed, failed, skipped, unknown, rerun = counts
+    with open(totals_path, "a") as totals:
+        totals.write("%d %d %d %d\n" % (passed, len(failed) + len(unknown), len(skipped),
+                                        len(unknown)))
+    ran_nothing = passed + len(failed) + len(skipped) + len(unknown) == 0
+    lines = ["%d passed, %d failed, %d skipped" % (passed, len(failed) + len(unknown),
+                                                   len(skipped))]
+    if ran_nothing:
+        lines.append("  no test ran")
+    lines += ["  failed %s" % name for name in failed]
+    lines += ["  failed %s: skipped for what is no known limit of this machine: %s" % case
+              for case in unknown]
+    lines += ["  skipped %s: %s" % case for case in skipped]
+    lines += ["  started twice %s: %s" % case for case in rerun]
+    print("\n".join(lines), end="")
+    return 1 if unknown or ran_nothing else 0
+
+
 def main(argv):
+    strict = bool(os.environ.get("CI"))
+    if argv[1] == "--skip":
+        name, reason, totals = argv[2:5]
+        unknown = strict and not known_limit(reason)
+        return report((0, [], [] if unknown else [(name, reason)],
+                       [(name, reason)] if unknown else [], []), totals)
     if argv[1] == "--totals":
         sums = [0, 0, 0, 0]
         with open(argv[2]) as totals:
@@ -76,19 +118,7 @@ def main(argv):
             line += " (%d of the failed skipped for no known limit of the machine)" % sums[3]
         print(line)
         return 0
-    passed, failed, skipped, unknown, rerun = count(argv[1], bool(os.environ.get("CI")))
-    with open(argv[2], "a") as totals:
-        totals.write("%d %d %d %d\n" % (passed, len(failed) + len(unknown), len(skipped),
-                                        len(unknown)))
-    lines = ["%d passed, %d failed, %d skipped" % (passed, len(failed) + len(unknown),
-                                                   len(skipped))]
-    lines += ["  failed %s" % name for name in failed]
-    lines += ["  failed %s: skipped for what is no known limit of this machine: %s" % case
-              for case in unknown]
-    lines += ["  skipped %s: %s" % case for case in skipped]
-    lines += ["  started twice %s: %s" % case for case in rerun]
-    print("\n".join(lines), end="")
-    return 1 if unknown else 0
+    return report(count(argv[1], strict), argv[2])
 
 
 if __name__ == "__main__":

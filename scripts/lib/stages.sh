@@ -3,6 +3,8 @@
 # log under build/logs; when a stage fails, the log's name and its last 30 lines follow.
 #
 #   stage NAME "what it does" "how long it takes, or empty" command [argument...]
+#         (a command that ends with status 77 skipped what it does: its last line says
+#         why, and the skip is counted and judged as a test's is)
 #   test_stage NAME "what it tests" ctest --preset PRESET    (adds the counts to the line)
 #   test_totals                                              (the closing count line)
 
@@ -37,8 +39,36 @@ stage() {
   local log=$stage_logs/$name.log
   printf '%s%s ... ' "$what" "${estimate:+ ($estimate)}"
   "$@" </dev/null >"$log" 2>&1 || status=$?
+  if [ $status -eq 77 ]; then
+    judge_skip "$name" "$(tail -n 1 "$log")" "$log" $start
+    return
+  fi
   [ $status -eq 0 ] || stage_failed "$log" $status $start
   printf 'done, %s\n' "$(stage_seconds $start)"
+}
+
+# A stage that skipped itself, by the rule that judges the tests' skips.
+judge_skip() {
+  local name=$1 reason=$2 log=$3 start=$4 summary counted=0
+  summary=$(python3 "$(dirname "${BASH_SOURCE[0]}")/ctest_summary.py" --skip "$name" "$reason" \
+    "$stage_totals") || counted=$?
+  end_counted_stage "$summary" $counted "$log" $start
+}
+
+# Ends a stage's line with its counts; when STATUS is not 0, the run's totals and the log
+# follow, and the run ends.
+end_counted_stage() {
+  local summary=$1 status=$2 log=$3 start=$4
+  if [ $status -eq 0 ]; then
+    printf '%s, %s\n' "$(head -n 1 <<<"$summary")" "$(stage_seconds $start)"
+    tail -n +2 <<<"$summary"
+    return
+  fi
+  printf 'FAILED: %s, %s\n' "$(head -n 1 <<<"$summary")" "$(stage_seconds $start)"
+  tail -n +2 <<<"$summary"
+  test_totals
+  show_log "$log"
+  exit 1
 }
 
 # Runs ctest with a JUnit report beside the log, and adds its counts to the line and to
@@ -55,16 +85,8 @@ test_stage() {
   [ -s "$report" ] || stage_failed "$log" $status $start  # ctest ran no test
   summary=$(python3 "$(dirname "${BASH_SOURCE[0]}")/ctest_summary.py" "$report" "$stage_totals") ||
     counted=$?
-  if [ $status -eq 0 ] && [ $counted -eq 0 ]; then
-    printf '%s, %s\n' "$(head -n 1 <<<"$summary")" "$(stage_seconds $start)"
-    tail -n +2 <<<"$summary"
-    return
-  fi
-  printf 'FAILED: %s, %s\n' "$(head -n 1 <<<"$summary")" "$(stage_seconds $start)"
-  tail -n +2 <<<"$summary"
-  test_totals
-  show_log "$log"
-  exit 1
+  [ $counted -eq 0 ] || status=$counted
+  end_counted_stage "$summary" $status "$log" $start
 }
 
 test_totals() {

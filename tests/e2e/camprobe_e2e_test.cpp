@@ -170,7 +170,8 @@ TEST(CamprobeView, ShowsTheCameraUntilEscAndNotUntilAnyOtherKey) {
 }
 
 TEST(CamprobeView, WithoutADisplayEndsAtOnceAndClosesTheCamera) {
-  if (!kOwnWindowToolkit) GTEST_SKIP() << "the distribution's Qt ends the process itself";
+  if (!kOwnWindowToolkit)
+    GTEST_SKIP() << "[system-qt-exits] the distribution's Qt ends the process itself";
   CameraRig rig("view-no-display");
   auto probe = rig.start(kCamprobe, {}, {1});
   EXPECT_EQ(probe->wait(10s), 0);

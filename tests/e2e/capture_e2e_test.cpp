@@ -125,7 +125,8 @@ TEST_F(CaptureOnDisplay, ACameraLostDuringThePreviewEndsWithStatusOne) {
 
 // Without a display the preview cannot be seen or keyed: the run must end, not wait.
 TEST(CaptureWithoutDisplay, TheSnapshotEndsAtOnceAndWritesNothing) {
-  if (!kOwnWindowToolkit) GTEST_SKIP() << "the distribution's Qt ends the process itself";
+  if (!kOwnWindowToolkit)
+    GTEST_SKIP() << "[system-qt-exits] the distribution's Qt ends the process itself";
   CameraRig rig("no-display-snapshot");
   auto capture = rig.start(kCapture, {"-f", "shot.png"}, {1});
   EXPECT_EQ(capture->wait(10s), 255);
@@ -134,7 +135,8 @@ TEST(CaptureWithoutDisplay, TheSnapshotEndsAtOnceAndWritesNothing) {
 }
 
 TEST(CaptureWithoutDisplay, TheViewerEndsAtOnce) {
-  if (!kOwnWindowToolkit) GTEST_SKIP() << "the distribution's Qt ends the process itself";
+  if (!kOwnWindowToolkit)
+    GTEST_SKIP() << "[system-qt-exits] the distribution's Qt ends the process itself";
   CameraRig rig("no-display-viewer");
   auto capture = rig.start(kCapture, {"-a", "-n", "2"}, {2});
   EXPECT_EQ(capture->wait(10s), 255);

@@ -230,7 +230,8 @@ TEST(Links, ALinkIntoAnotherFileSystemIsWrittenThrough) {
 // In a chroot or container without /proc, the unnamed temporary cannot be named; a named
 // one does instead.
 TEST(Faults, ASaveWithoutProc) {
-  if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer cannot run a program without /proc";
+  if (kAddressSanitizer)
+    GTEST_SKIP() << "[asan-needs-proc] AddressSanitizer cannot run a program without /proc";
   CameraRig rig("fault-no-proc");
   put_earlier(rig, "shot.png");
   std::string why;
