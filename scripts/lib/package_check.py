@@ -1,0 +1,171 @@
+"""Checks an unpacked release package for what its reader relies on; the first fault found
+stops the check with a line that names it.
+
+    package_check.py FOLDER
+
+- it holds exactly the files a package holds;
+- SHA256SUMS names each other file once, and every sum verifies;
+- the bill of materials, read as JSON, gives each program's SHA-256 under that
+  program's own component;
+- every line of GUIDE.txt ends in CR LF, the last one too;
+- each program is a 32-bit (PE32) x86 program with ASLR (dynamic base, its relocations
+  kept) and DEP (NX compatible) that imports only DLLs of Windows itself, as the build
+  makes them: a program linked otherwise is easier to attack, or needs a DLL that a
+  user's Windows does not have.
+"""
+import hashlib
+import json
+import os
+import struct
+import sys
+
+PROGRAMS = ["QuelvarWin.exe", "camprobe.exe", "capture.exe"]
+DOCUMENTS = ["GUIDE.txt", "NOTICES.txt", "camtools.cdx.json"]
+FILES = sorted(PROGRAMS + DOCUMENTS + ["SHA256SUMS"])
+# DLLs that every Windows since XP has: the programs are linked statically otherwise.
+WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.dll",
+                "oleaut32.dll", "msvcrt.dll", "shell32.dll", "comctl32.dll", "comdlg32.dll",
+                "ws2_32.dll", "shlwapi.dll", "winmm.dll", "version.dll"}
+
+MACHINE_I386 = 0x14C
+PE32 = 0x10B
+RELOCS_STRIPPED = 0x0001
+DYNAMIC_BASE = 0x0040
+NX_COMPAT = 0x0100
+IMPORTS, BASE_RELOCATIONS = 1, 5  # data directory indexes
+
+
+class Fault(Exception):
+    pass
+
+
+def read(folder, name):
+    with open(os.path.join(folder, name), "rb") as file:
+        return file.read()
+
+
+def check_files(folder):
+    held = sorted(os.path.relpath(os.path.join(root, name), folder)
+                  for root, _, names in os.walk(folder) for name in names)
+    if held != FILES:
+        raise Fault("the package holds %s; it should hold %s" % (" ".join(held), " ".join(FILES)))
+
+
+def check_sums(folder):
+    listed = {}
+    for line in read(folder, "SHA256SUMS").decode().splitlines():
+        digest, _, name = line.partition("  ")
+        if name in listed:
+            raise Fault("SHA256SUMS names %s twice" % name)
+        listed[name] = digest
+    if sorted(listed) != sorted(PROGRAMS + DOCUMENTS):
+        raise Fault("SHA256SUMS names %s; it should name %s" % (
+            " ".join(sorted(listed)), " ".join(sorted(PROGRAMS + DOCUMENTS))))
+    for name, digest in sorted(listed.items()):
+        if hashlib.sha256(read(folder, name)).hexdigest() != digest:
+            raise Fault("SHA256SUMS: %s does not verify" % name)
+
+
+def check_bill(folder):
+    try:
+        bill = json.loads(read(folder, "camtools.cdx.json"))
+    except ValueError as why:
+        raise Fault("the bill of materials is no JSON: %s" % why)
+    components = {c.get("name"): c for c in bill.get("components", [])}
+    for name in PROGRAMS:
+        hashes = components.get(name, {}).get("hashes", [])
+        given = [h.get("content") for h in hashes if h.get("alg") == "SHA-256"]
+        if given != [hashlib.sha256(read(folder, name)).hexdigest()]:
+            raise Fault("the bill of materials does not give %s's SHA-256 under %s" % (name, name))
+
+
+def check_guide(folder):
+    text = read(folder, "GUIDE.txt")
+    lines = text.split(b"\r\n")
+    if lines[-1] != b"":
+        raise Fault("GUIDE.txt: its last line does not end in CR LF")
+    for number, line in enumerate(lines[:-1], 1):
+        if b"\n" in line or b"\r" in line:
+            raise Fault("GUIDE.txt: line %d does not end in CR LF" % number)
+
+
+class Program:
+    """What a PE file's headers say, as far as the checks need it."""
+
+    def __init__(self, name, data):
+        self.name, self.data = name, data
+        if data[:2] != b"MZ":
+            raise Fault("%s: no Windows program" % name)
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise Fault("%s: no PE header" % name)
+        (self.machine, sections, _, _, _, optional_size,
+         self.characteristics) = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        optional = pe + 24
+        self.magic = struct.unpack_from("<H", data, optional)[0]
+        if self.magic != PE32:
+            return
+        self.dll_characteristics = struct.unpack_from("<H", data, optional + 70)[0]
+        count = struct.unpack_from("<I", data, optional + 92)[0]
+        self.directories = [struct.unpack_from("<II", data, optional + 96 + 8 * i)
+                            for i in range(count)]
+        table = optional + optional_size
+        self.sections = [struct.unpack_from("<8sIIII", data, table + 40 * i)
+                         for i in range(sections)]
+
+    def offset(self, rva):
+        for _, size, address, raw_size, raw in self.sections:
+            if address <= rva < address + max(size, raw_size):
+                return raw + rva - address
+        raise Fault("%s: an address outside its sections" % self.name)
+
+    def directory(self, index):
+        return self.directories[index] if index < len(self.directories) else (0, 0)
+
+    def imports(self):
+        names = []
+        rva, _ = self.directory(IMPORTS)
+        at = self.offset(rva) if rva else None
+        while at is not None:
+            descriptor = struct.unpack_from("<IIIII", self.data, at)
+            if not any(descriptor):
+                break
+            start = self.offset(descriptor[3])
+            names.append(self.data[start:self.data.index(b"\0", start)].decode().lower())
+            at += 20
+        return names
+
+
+def check_program(folder, name):
+    program = Program(name, read(folder, name))
+    if program.machine != MACHINE_I386 or program.magic != PE32:
+        raise Fault("%s: not a 32-bit x86 program (PE32)" % name)
+    if not program.dll_characteristics & DYNAMIC_BASE:
+        raise Fault("%s: not linked with a dynamic base (no ASLR)" % name)
+    if program.characteristics & RELOCS_STRIPPED or program.directory(BASE_RELOCATIONS)[1] == 0:
+        raise Fault("%s: its relocations are stripped (no ASLR)" % name)
+    if not program.dll_characteristics & NX_COMPAT:
+        raise Fault("%s: not marked NX compatible (no DEP)" % name)
+    foreign = [dll for dll in program.imports() if dll not in WINDOWS_DLLS]
+    if foreign:
+        raise Fault("%s: imports %s, which Windows does not have" % (name, ", ".join(foreign)))
+
+
+def main(folder):
+    try:
+        check_files(folder)
+        check_sums(folder)
+        check_bill(folder)
+        check_guide(folder)
+        for name in PROGRAMS:
+            check_program(folder, name)
+    except Fault as fault:
+        print(fault)
+        return 1
+    print("files, sums, the bill's hashes, the guide's line ends and the programs' headers: "
+          "as they should be")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1]))
