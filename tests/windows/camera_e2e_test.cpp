@@ -24,6 +24,7 @@
 #include "read_file.h"
 #include "screenshot.h"
 #include "test_folder.h"
+#include "virtual_camera_preload.h"
 #include "window_search.h"
 #include "windows_parent.h"
 
@@ -75,9 +76,7 @@ class Rig {
   // Why this rig cannot run here, or "".
   std::string missing() const {
     if (unix_name(folder_).empty()) return "not under Wine: the virtual camera needs its Unix side";
-    if (GetEnvironmentVariableA("LD_PRELOAD", nullptr, 0) == 0)
-      return "no virtual camera preloaded (the build was given no Linux build's tests/vcam)";
-    return "";
+    return wintest::why_no_virtual_camera();
   }
 
   ProgramRun run(const std::string& program, const std::string& command, const Cameras& cameras,
