@@ -273,7 +273,18 @@ Left check_what_a_kill_left(const CameraRig& rig, const std::string& name, const
 // set points of it. Other kills come at moments drawn with a fixed seed, from the start
 // to twice the time a save takes to replace the file. camprobe is held at its exit, so
 // every kill lands, and kills before and after the rename must both have happened.
+//
+// The test keeps inside CTest's limit for it (120 s): every wait is cut to what is left
+// of 100 s, and a kill run starts only while there is time for it and the last run.
 TEST(Interrupted, ASaveKilledAtAnyMomentLeavesAWholeFile) {
+  using std::chrono::microseconds;
+  using std::chrono::milliseconds;
+  using std::chrono::steady_clock;
+  const auto deadline = steady_clock::now() + 100s;
+  const auto within = [&](milliseconds limit) {
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - steady_clock::now());
+    return std::clamp(left, 0ms, limit);
+  };
   CameraRig rig("interrupted-save");
   const std::vector<std::string> args = {"-w", "1920", "-h", "1080", "-f", "shot.bmp"};
   const Cameras held = Cameras(1).hold_exit_until(rig.folder() + "/never");
@@ -284,55 +295,67 @@ TEST(Interrupted, ASaveKilledAtAnyMomentLeavesAWholeFile) {
                                                   "; exec \"$0\" \"$@\"", kCamprobe};
     limited.insert(limited.end(), args.begin(), args.end());
     auto probe = rig.start("/bin/sh", limited, held);
-    EXPECT_EQ(probe->wait(10s), Ending::killed_by(SIGXFSZ)) << "at " << blocks << " blocks";
+    EXPECT_EQ(probe->wait(within(10s)), Ending::killed_by(SIGXFSZ)) << "at " << blocks << " blocks";
     EXPECT_EQ(check_what_a_kill_left(rig, "shot.bmp", "at " + std::to_string(blocks) + " blocks"),
               Left::Earlier);
   }
 
   // How long a save takes to replace the file, here and now.
   put_earlier(rig, "shot.bmp");
-  const auto start = std::chrono::steady_clock::now();
+  const auto start = steady_clock::now();
   auto timed = rig.start(kCamprobe, args, held);
-  for (auto waited = 0ms; read_file(rig.folder() + "/shot.bmp") == kEarlier && waited < 10s;
+  const milliseconds timing_limit = within(10s);
+  for (auto waited = 0ms; read_file(rig.folder() + "/shot.bmp") == kEarlier && waited < timing_limit;
        waited += 1ms)
     std::this_thread::sleep_for(1ms);
-  const auto replace_time = std::chrono::steady_clock::now() - start;
+  const auto replace_time = steady_clock::now() - start;
   timed->send(SIGKILL);
-  timed->wait(10s);
+  timed->wait(within(10s));
 
   // 24 kills from the start to twice that time. A loaded machine may save slower later
   // on, or faster: then up to 16 more kills aim at the side of the rename that none has
-  // reached yet, later and later (doubling) or earlier and earlier (halving).
+  // reached yet, later and later (doubling) or earlier and earlier (halving). No kill
+  // comes later than 8 s, well inside the 10 s camprobe is held at its exit.
+  constexpr long kLatestUs = 8'000'000;
   std::mt19937 random(20261208);
-  long span_us = 2 * std::chrono::duration_cast<std::chrono::microseconds>(replace_time).count();
+  long from_us = 0;
+  long to_us = std::clamp(
+      2 * static_cast<long>(std::chrono::duration_cast<microseconds>(replace_time).count()),
+      1000L, kLatestUs);
   std::map<Left, int> kills;
+  std::string stopped;  // why the runs stopped early, if they did
   for (int run = 0; run < 40; ++run) {
     const bool both = kills[Left::Earlier] > 0 && kills[Left::NewPicture] > 0;
     if (run >= 24 && both) break;
-    long from_us = 0;
     if (run >= 24 && kills[Left::NewPicture] == 0) {
-      from_us = span_us;
-      span_us = std::min(2 * span_us, 8'000'000L);  // well inside camprobe's 10 s at its exit
+      from_us = to_us;
+      to_us = std::min(2 * to_us, kLatestUs);
     } else if (run >= 24) {
-      span_us /= 2;
+      from_us = 0;
+      to_us /= 2;
+    }
+    // This run's kill and wait, and the last run's wait, must fit in what is left.
+    if (within(100s) < microseconds(to_us) + 20s) {
+      stopped = " (no time was left for run " + std::to_string(run) + ")";
+      break;
     }
     put_earlier(rig, "shot.bmp");
     auto probe = rig.start(kCamprobe, args, held);
     // The moment of the kill is what this test varies, not a wait for something.
     std::this_thread::sleep_for(
-        std::chrono::microseconds(std::uniform_int_distribution<long>(from_us, span_us)(random)));
+        microseconds(std::uniform_int_distribution<long>(from_us, to_us)(random)));
     const int signal = run % 2 == 0 ? SIGKILL : SIGTERM;
     probe->send(signal);
-    EXPECT_EQ(probe->wait(10s), Ending::killed_by(signal)) << "run " << run;
+    EXPECT_EQ(probe->wait(within(10s)), Ending::killed_by(signal)) << "run " << run;
     ++kills[check_what_a_kill_left(rig, "shot.bmp", "by run " + std::to_string(run))];
   }
   RecordProperty("killed_before_the_rename", kills[Left::Earlier]);
   RecordProperty("killed_after_the_rename", kills[Left::NewPicture]);
-  EXPECT_GT(kills[Left::Earlier], 0) << "no kill landed before the rename";
-  EXPECT_GT(kills[Left::NewPicture], 0) << "no kill landed after the rename";
+  EXPECT_GT(kills[Left::Earlier], 0) << "no kill landed before the rename" << stopped;
+  EXPECT_GT(kills[Left::NewPicture], 0) << "no kill landed after the rename" << stopped;
 
   auto later = rig.start(kCamprobe, args, 1);
-  EXPECT_EQ(later->wait(10s), 0);
+  EXPECT_EQ(later->wait(within(10s)), 0);
   EXPECT_EQ(later->output(), "");
   ASSERT_TRUE(vcam::read_frame_mark(rig.folder() + "/shot.bmp").has_value());
   EXPECT_THAT(rig.files_left(), ElementsAre("shot.bmp"));

@@ -80,19 +80,35 @@ VirtualDisplay::~VirtualDisplay() {
   waitpid(pid_, nullptr, 0);
 }
 
-std::string VirtualDisplay::x(const std::string& arguments) const {
-  const std::string command = "DISPLAY=" + name_ + " " + arguments + " 2>/dev/null";
-  std::string out;
+// Each helper has a limit: xdotool's --sync and import wait for the server, which a
+// stuck display would leave waiting for ever. A helper that fails says so in the test.
+VirtualDisplay::Result VirtualDisplay::x(const std::string& arguments) const {
+  const std::string command = "DISPLAY=" + name_ + " timeout 10 " + arguments + " 2>/dev/null";
+  Result result;
   if (std::FILE* pipe = popen(command.c_str(), "r")) {
     char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-    pclose(pipe);
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.out += buffer;
+    const int raw = pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   }
-  return out;
+  return result;
+}
+
+VirtualDisplay::Result VirtualDisplay::must(const std::string& arguments) const {
+  const Result result = x(arguments);
+  if (result.status != 0)
+    ADD_FAILURE() << arguments << ": status " << result.status
+                  << (result.status == 124 ? " (not done within 10 s)" : "");
+  return result;
 }
 
 std::vector<std::string> VirtualDisplay::windows(const std::string& title_pattern) const {
-  std::istringstream ids(x("xdotool search --onlyvisible --name '" + title_pattern + "'"));
+  const std::string search = "xdotool search --onlyvisible --name '" + title_pattern + "'";
+  const Result result = x(search);
+  // Status 1 is xdotool's "none found".
+  if (result.status != 0 && result.status != 1)
+    ADD_FAILURE() << search << ": status " << result.status;
+  std::istringstream ids(result.out);
   std::vector<std::string> found;
   for (std::string id; ids >> id;) found.push_back(id);
   return found;
@@ -105,6 +121,12 @@ std::string VirtualDisplay::wait_for_window(const std::string& title_pattern,
     if (!found.empty()) return found.front();
     std::this_thread::sleep_for(100ms);
   }
+  // No window: say whether the display itself is gone (asked without reaping it, so
+  // that the destructor's kill cannot reach another process of the same number).
+  siginfo_t ended = {};
+  if (pid_ > 0 && waitid(P_PID, pid_, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+      ended.si_pid == pid_)
+    ADD_FAILURE() << "Xvfb " << name_ << " has ended";
   return "";
 }
 
@@ -119,11 +141,11 @@ bool VirtualDisplay::wait_until_gone(const std::string& title_pattern,
 
 void VirtualDisplay::press(const std::string& window, const std::string& key) const {
   // Through XTEST to the focused window: GTK ignores keys sent to a window directly.
-  x("xdotool windowfocus --sync " + window + " key " + key);
+  must("xdotool windowfocus --sync " + window + " key " + key);
 }
 
 std::pair<int, int> VirtualDisplay::size_of(const std::string& window) const {
-  std::istringstream shell(x("xdotool getwindowgeometry --shell " + window));
+  std::istringstream shell(must("xdotool getwindowgeometry --shell " + window).out);
   int width = 0, height = 0;
   for (std::string line; std::getline(shell, line);) {
     if (line.rfind("WIDTH=", 0) == 0) width = std::stoi(line.substr(6));
@@ -133,8 +155,8 @@ std::pair<int, int> VirtualDisplay::size_of(const std::string& window) const {
 }
 
 bool VirtualDisplay::screenshot(const std::string& png_file, const std::string& window) const {
-  x("import -window " + window + " '" + png_file + "'");
-  return fs::exists(png_file);
+  return must("import -window " + window + " '" + png_file + "'").status == 0 &&
+         fs::exists(png_file);
 }
 
 }  // namespace e2e

@@ -37,7 +37,14 @@ class VirtualDisplay {
   bool screenshot(const std::string& png_file, const std::string& window = "root") const;
 
  private:
-  std::string x(const std::string& arguments) const;  // runs a command on this display
+  struct Result {
+    int status = -1;  // 124: did not end within its limit; -1: did not run or end
+    std::string out;
+  };
+  // Runs a command on this display, within a limit.
+  Result x(const std::string& arguments) const;
+  // The same for a command that must succeed: a failure fails the test, saying which.
+  Result must(const std::string& arguments) const;
 
   pid_t pid_ = -1;
   std::string name_;
