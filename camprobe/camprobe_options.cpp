@@ -16,20 +16,21 @@ int first_digit(const char* value) {
 
 }  // namespace
 
-void parse_camprobe_options(int argc, const char* const* argv, CamprobeOptions& options) {
-  for (int i = 1; i < argc; ++i) {
-    const char* word = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+void parse_camprobe_options(const std::vector<Argument>& arguments, CamprobeOptions& options) {
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const char* word = arguments[i].text.c_str();
+    const Argument* value = i + 1 < arguments.size() ? &arguments[i + 1] : nullptr;
     if (std::strcmp(word, "-c") == 0) {
-      if (value != nullptr) options.camNo = first_digit(value);
+      if (value != nullptr) options.camNo = first_digit(value->text.c_str());
     } else if (std::strcmp(word, "-f") == 0) {
-      options.filename = value;
+      options.filename.reset();
+      if (value != nullptr) options.filename = *value;
     } else if (std::strcmp(word, "-n") == 0) {
       options.countMode = true;
     } else if (std::strcmp(word, "-w") == 0) {
-      if (value != nullptr) options.frameWidth = read_int(value);
+      if (value != nullptr) options.frameWidth = read_int(value->text.c_str());
     } else if (std::strcmp(word, "-h") == 0) {
-      if (value != nullptr) options.frameHeight = read_int(value);
+      if (value != nullptr) options.frameHeight = read_int(value->text.c_str());
     }
   }
 }

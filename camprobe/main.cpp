@@ -1,11 +1,10 @@
 #include <cstdio>
 
 #include "opencv_facility.h"
-#include "program_arguments.h"
+#include "program_entry.h"
 #include "run_camprobe.h"
 
-int main(int argc, char** argv) {
-  const cam::ProgramArguments arguments(argc, argv);
-  const auto camera = cam::make_opencv_facility(arguments);
-  return cam::run_camprobe(arguments.count(), arguments.vector(), *camera, stdout);
+int cam::program_main(const std::vector<Argument>& arguments) {
+  const auto camera = make_opencv_facility();
+  return run_camprobe(arguments, *camera, stdout);
 }

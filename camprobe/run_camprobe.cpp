@@ -6,9 +6,9 @@
 
 namespace cam {
 
-int run_camprobe(int argc, const char* const* argv, CameraFacility& camera, std::FILE* out) {
+int run_camprobe(const std::vector<Argument>& arguments, CameraFacility& camera, std::FILE* out) {
   CamprobeOptions options;
-  parse_camprobe_options(argc, argv, options);
+  parse_camprobe_options(arguments, options);
   if (options.countMode) {
     return count_cameras(camera, options.frameWidth, options.frameHeight, out);
   }

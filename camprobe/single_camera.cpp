@@ -32,15 +32,15 @@ void view_until_esc(CameraFacility& camera, Capture& capture, std::FILE* out) {
 }
 
 // Only the first frame is ever written, in the image writer's default quality.
-void save_first_frame(CameraFacility& camera, Capture& capture, const CamprobeOptions& options,
+void save_first_frame(CameraFacility& camera, Capture& capture, int camNo, const Argument& filename,
                       std::FILE* out) {
   const Frame frame = camera.grab(capture);
   if (!frame) {
-    std::fprintf(out, "error cn=%d\n", options.camNo);
+    std::fprintf(out, "error cn=%d\n", camNo);
     return;  // the capture stays open for process exit, as after a failed open
   }
-  if (!camera.write(options.filename, frame, nullptr)) {
-    std::fprintf(out, "error file=%s\n", options.filename);
+  if (!camera.write(filename.file, frame, nullptr)) {
+    std::fprintf(out, "error file=%s\n", filename.text.c_str());
   }
   camera.release(capture);
 }
@@ -54,8 +54,8 @@ int run_single_camera(CameraFacility& camera, const CamprobeOptions& options, st
     return 0;
   }
   // Refused before a camera opens, so a bad name costs no camera start-up.
-  if (options.filename != nullptr && !camera.can_write(options.filename)) {
-    std::fprintf(out, "error file=%s\n", options.filename);
+  if (options.filename && !camera.can_write(options.filename->file)) {
+    std::fprintf(out, "error file=%s\n", options.filename->text.c_str());
     return 0;
   }
   Capture slots[kProbeSlots];
@@ -65,10 +65,10 @@ int run_single_camera(CameraFacility& camera, const CamprobeOptions& options, st
   }
   camera.set(slots[camNo], Property::FrameWidth, options.frameWidth);
   camera.set(slots[camNo], Property::FrameHeight, options.frameHeight);
-  if (options.filename == nullptr) {
-    view_until_esc(camera, slots[camNo], out);
+  if (options.filename) {
+    save_first_frame(camera, slots[camNo], camNo, *options.filename, out);
   } else {
-    save_first_frame(camera, slots[camNo], options, out);
+    view_until_esc(camera, slots[camNo], out);
   }
   return 0;
 }

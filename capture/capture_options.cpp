@@ -6,16 +6,17 @@
 
 namespace cam {
 
-CaptureRequest parse_capture_options(int argc, const char* const* argv, CaptureOptions& options) {
-  for (int i = 1; i < argc; ++i) {
-    const char* word = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+CaptureRequest parse_capture_options(const std::vector<Argument>& arguments,
+                                     CaptureOptions& options) {
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const char* word = arguments[i].text.c_str();
+    const Argument* value = i + 1 < arguments.size() ? &arguments[i + 1] : nullptr;
     if (std::strcmp(word, "-c") == 0) {
-      if (value != nullptr) options.camNo = read_int(value);
+      if (value != nullptr) options.camNo = read_int(value->text.c_str());
     } else if (std::strcmp(word, "-f") == 0) {
-      if (value != nullptr) options.filename = value;
+      if (value != nullptr) options.filename = *value;
     } else if (std::strcmp(word, "-n") == 0) {
-      if (value != nullptr) options.maxCamNo = read_int(value);
+      if (value != nullptr) options.maxCamNo = read_int(value->text.c_str());
     } else if (std::strcmp(word, "-a") == 0) {
       options.openAll = true;
     } else if (std::strcmp(word, "-w") == 0) {

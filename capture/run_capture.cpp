@@ -30,11 +30,11 @@ bool in_range(const CaptureOptions& options) {
 
 }  // namespace
 
-int run_capture(int argc, const char* const* argv, CameraFacility& camera, std::FILE* out) {
+int run_capture(const std::vector<Argument>& arguments, CameraFacility& camera, std::FILE* out) {
   CaptureOptions options;
-  switch (parse_capture_options(argc, argv, options)) {
+  switch (parse_capture_options(arguments, options)) {
     case CaptureRequest::Help:
-      print_help(out, argv[0]);
+      print_help(out, arguments.empty() ? "" : arguments[0].text.c_str());
       return -1;  // the same status as a failure, as callers have always seen it
     case CaptureRequest::Version:
       std::fputs("ver. 1.0\n", out);

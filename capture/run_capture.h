@@ -1,8 +1,10 @@
-// The whole of capture from its argument vector to its exit status.
+// The whole of capture from its arguments to its exit status.
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
+#include "argument.h"
 #include "camera_facility.h"
 
 namespace cam {
@@ -11,6 +13,6 @@ namespace cam {
 // tables, then runs the viewer (-a) or the snapshot. Every line goes to `out`. Returns
 // the exit status: 0 when the mode completed, -1 for help, version and failures, 1 when
 // the snapshot's camera stopped delivering.
-int run_capture(int argc, const char* const* argv, CameraFacility& camera, std::FILE* out);
+int run_capture(const std::vector<Argument>& arguments, CameraFacility& camera, std::FILE* out);
 
 }  // namespace cam

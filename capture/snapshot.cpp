@@ -22,10 +22,10 @@ Preview preview_until_key(CameraFacility& camera, Capture capture, const char* w
 
 }  // namespace
 
-int run_snapshot(CameraFacility& camera, int camNo, const char* filename, std::FILE* out) {
+int run_snapshot(CameraFacility& camera, int camNo, const Argument& filename, std::FILE* out) {
   // Refused before a camera is opened, so nobody previews a picture that cannot be kept.
-  if (!camera.can_write(filename)) {
-    std::fprintf(out, "can not save image %s\n", filename);
+  if (!camera.can_write(filename.file)) {
+    std::fprintf(out, "can not save image %s\n", filename.text.c_str());
     return -1;
   }
   Capture capture = camera.open(camNo);
@@ -60,11 +60,11 @@ int run_snapshot(CameraFacility& camera, int camNo, const char* filename, std::F
   camera.destroy_window(winName);
 
   // The frame stays valid after its window is gone: it belongs to the capture.
-  const bool saved = camera.write(filename, frame, SaveParams);
+  const bool saved = camera.write(filename.file, frame, SaveParams);
   if (saved) {
     std::fprintf(out, "save_image %d\n", camNo);
   } else {
-    std::fprintf(out, "can not save image %s\n", filename);
+    std::fprintf(out, "can not save image %s\n", filename.text.c_str());
   }
   camera.release(capture);
   return saved ? 0 : -1;

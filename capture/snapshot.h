@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "argument.h"
 #include "camera_facility.h"
 
 namespace cam {
@@ -11,6 +12,6 @@ namespace cam {
 // key, writes the frame on screen at that moment to `filename` (JPEG at quality 100) and
 // confirms with "save_image <camNo>". Returns 0; -1 when the name or the camera is
 // refused or the write fails; 1 when the camera stops delivering during the preview.
-int run_snapshot(CameraFacility& camera, int camNo, const char* filename, std::FILE* out);
+int run_snapshot(CameraFacility& camera, int camNo, const Argument& filename, std::FILE* out);
 
 }  // namespace cam

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 
 namespace cam {
 
@@ -59,12 +60,12 @@ class CameraFacility {
   // Returns the key code (Esc is 27), or a negative value when no key came in time.
   virtual int wait_key(int milliseconds) = 0;
 
-  // Whether the file name's extension names a format the image writer can write.
-  virtual bool can_write(const char* filename) = 0;
+  // Whether the file's extension names a format the image writer can write.
+  virtual bool can_write(const std::filesystem::path& file) = 0;
   // Writes the frame in the format the extension names. `params` is null or a list of
   // (parameter, value) pairs ended by a 0, e.g. {1, 100, 0} for JPEG quality 100.
   // Returns false when nothing was written; a file already at that path is then intact.
-  virtual bool write(const char* filename, const Frame& frame, const int* params) = 0;
+  virtual bool write(const std::filesystem::path& file, const Frame& frame, const int* params) = 0;
 };
 
 }  // namespace cam

@@ -31,8 +31,6 @@ Frame view_of(const cv::Mat& picture) {
 
 class OpenCvFacility final : public CameraFacility {
  public:
-  explicit OpenCvFacility(const ProgramArguments& arguments) : arguments_(arguments) {}
-
   Capture open(int index) override {
     const int device = native_device_of(index);
     if (device < 0) return {};
@@ -105,12 +103,10 @@ class OpenCvFacility final : public CameraFacility {
     return gui != nullptr ? gui->wait_key(milliseconds) : -1;
   }
 
-  bool can_write(const char* filename) override {
-    return can_write_image(arguments_.file_name(filename));
-  }
+  bool can_write(const std::filesystem::path& file) override { return can_write_image(file); }
 
-  bool write(const char* filename, const Frame& frame, const int* params) override {
-    return write_image(arguments_.file_name(filename), frame, params);
+  bool write(const std::filesystem::path& file, const Frame& frame, const int* params) override {
+    return write_image(file, frame, params);
   }
 
  private:
@@ -131,16 +127,15 @@ class OpenCvFacility final : public CameraFacility {
   // Handle n is entry n - 1. Entries are emptied on release, never reused, so a handle
   // stays unique to the capture it was handed out for.
   std::vector<std::unique_ptr<OpenCapture>> captures_;
-  const ProgramArguments& arguments_;
   const GuiTable* gui_ = nullptr;
   bool gui_tried_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<CameraFacility> make_opencv_facility(const ProgramArguments& arguments) {
+std::unique_ptr<CameraFacility> make_opencv_facility() {
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
-  return std::make_unique<OpenCvFacility>(arguments);
+  return std::make_unique<OpenCvFacility>();
 }
 
 }  // namespace cam

@@ -4,13 +4,12 @@
 #include <memory>
 
 #include "camera_facility.h"
-#include "program_arguments.h"
 
 namespace cam {
 
 // Silences OpenCV's own log output, so that the tools' lines are all a caller reads.
 // OpenCV's exceptions stop inside the facility and come out as a failed open, no frame,
-// no key or a failed write. Image files are opened by the names `arguments` gives them.
-std::unique_ptr<CameraFacility> make_opencv_facility(const ProgramArguments& arguments);
+// no key or a failed write.
+std::unique_ptr<CameraFacility> make_opencv_facility();
 
 }  // namespace cam

@@ -13,9 +13,9 @@ using ::testing::IsEmpty;
 
 TEST(CaptureHelp, PrintsTheProgramNameAsGivenThenSevenLinesAndOpensNothing) {
   FakeFacility camera;
-  const char* argv[] = {"./bin/capture", "-c", "3", "-h", nullptr};
   CapturedOutput output;
-  EXPECT_EQ(run_capture(4, argv, camera, output.stream()), -1);
+  EXPECT_EQ(run_capture(arguments_of({"./bin/capture", "-c", "3", "-h"}), camera, output.stream()),
+            -1);
   EXPECT_EQ(output.text(), capture_help("./bin/capture", text_line_end()));
   EXPECT_THAT(camera.calls, IsEmpty());
 }

@@ -86,8 +86,7 @@ TEST(Counting, TheLineIsFlushedBeforeTheToolReturns) {
   // A buffer the size of the stream keeps everything back until a flush.
   static char buffer[1 << 16];
   std::setvbuf(output.stream(), buffer, _IOFBF, sizeof buffer);
-  const char* argv[] = {"camprobe", "-n", nullptr};
-  ASSERT_EQ(run_camprobe(2, argv, camera, output.stream()), 0);
+  ASSERT_EQ(run_camprobe(arguments_of({"camprobe", "-n"}), camera, output.stream()), 0);
   EXPECT_EQ(output.flushed_text(), lines({"nCam = 1"}));
 }
 

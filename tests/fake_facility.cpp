@@ -146,15 +146,17 @@ int FakeFacility::wait_key(int milliseconds) {
   return key;
 }
 
-bool FakeFacility::can_write(const char* filename) {
-  const char* dot = std::strrchr(filename, '.');
-  const bool known = dot != nullptr && writable.count(dot) > 0;
-  record("check [" + std::string(filename) + "] -> " + (known ? "yes" : "no"));
+// Files are recorded by their names in UTF-8: the bytes given, on Linux.
+bool FakeFacility::can_write(const std::filesystem::path& file) {
+  const std::string name = file.u8string();
+  const std::size_t dot = name.rfind('.');
+  const bool known = dot != std::string::npos && writable.count(name.substr(dot)) > 0;
+  record("check [" + name + "] -> " + (known ? "yes" : "no"));
   return known;
 }
 
-bool FakeFacility::write(const char* filename, const Frame& frame, const int* params) {
-  std::string line = "write [" + std::string(filename) + "] " + describe(frame) + " params";
+bool FakeFacility::write(const std::filesystem::path& file, const Frame& frame, const int* params) {
+  std::string line = "write [" + file.u8string() + "] " + describe(frame) + " params";
   if (params == nullptr) line += " none";
   for (const int* p = params; p != nullptr && p[0] != 0; p += 2) {
     line += " " + std::to_string(p[0]) + "=" + std::to_string(p[1]);

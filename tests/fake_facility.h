@@ -53,8 +53,8 @@ class FakeFacility final : public CameraFacility {
   bool show(const char* title, const Frame& frame) override;
   void destroy_window(const char* title) override;
   int wait_key(int milliseconds) override;
-  bool can_write(const char* filename) override;
-  bool write(const char* filename, const Frame& frame, const int* params) override;
+  bool can_write(const std::filesystem::path& file) override;
+  bool write(const std::filesystem::path& file, const Frame& frame, const int* params) override;
 
  private:
   struct OpenedCapture {

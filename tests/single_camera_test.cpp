@@ -136,6 +136,23 @@ TEST(CamprobeSave, AFailedWriteIsReportedWithTheNameAsGiven) {
   EXPECT_THAT(camera.calls_starting("release"), ElementsAre("release #1"));
 }
 
+// On Windows an argument's text (in the ANSI code page) and the file it names (its Unicode
+// text) may differ: the file written is the one named, the line printed shows the text.
+TEST(CamprobeSave, TheFileIsTheOneTheArgumentNamesAndTheLineShowsItsText) {
+  const Argument name = {"cafe.png", std::filesystem::u8path(u8"caf\u00e9.png")};
+  for (const bool fails : {false, true}) {
+    FakeFacility camera;
+    camera.attach(1);
+    camera.write_fails = fails;
+    const ToolResult result = run_tool(run_camprobe, "camprobe", camera, {{"-f", "-f"}, name});
+    EXPECT_EQ(result.output, fails ? lines({"error file=cafe.png"}) : "");
+    EXPECT_THAT(camera.calls_starting("check"), ElementsAre(u8"check [caf\u00e9.png] -> yes"));
+    EXPECT_THAT(camera.calls_starting("write"),
+                ElementsAre(std::string(u8"write [caf\u00e9.png] cam0.1 params none") +
+                            (fails ? " -> failed" : "")));
+  }
+}
+
 TEST(CamprobeSave, ACameraThatGivesNoFrameWritesNothingAndReportsTheCamera) {
   FakeFacility camera;
   camera.attach(4, /*frames=*/0);

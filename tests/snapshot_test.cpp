@@ -138,5 +138,23 @@ TEST(Snapshot, NoWindowEndsThePreviewAtOnceAndWritesNothing) {
   EXPECT_THAT(camera.calls_starting("write"), IsEmpty());
 }
 
+// On Windows an argument's text (in the ANSI code page) and the file it names (its Unicode
+// text) may differ: the file written is the one named, the line printed shows the text.
+TEST(Snapshot, TheFileIsTheOneTheArgumentNamesAndTheLineShowsItsText) {
+  const Argument name = {"cafe.png", std::filesystem::u8path(u8"caf\u00e9.png")};
+  for (const bool fails : {false, true}) {
+    FakeFacility camera;
+    camera.attach(1);
+    camera.key_after(0, 'x');
+    camera.write_fails = fails;
+    const ToolResult result = run_tool(run_capture, "capture", camera, {{"-f", "-f"}, name});
+    EXPECT_EQ(result.output, lines({fails ? "can not save image cafe.png" : "save_image 0"}));
+    EXPECT_THAT(camera.calls_starting("check"), ElementsAre(u8"check [caf\u00e9.png] -> yes"));
+    EXPECT_THAT(camera.calls_starting("write"),
+                ElementsAre(std::string(u8"write [caf\u00e9.png] cam0.2 params 1=100") +
+                            (fails ? " -> failed" : "")));
+  }
+}
+
 }  // namespace
 }  // namespace cam::testing

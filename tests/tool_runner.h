@@ -17,23 +17,29 @@ struct ToolResult {
   std::string output;
 };
 
-using ToolEntry = int (*)(int, const char* const*, CameraFacility&, std::FILE*);
+using ToolEntry = int (*)(const std::vector<Argument>&, CameraFacility&, std::FILE*);
+
+// Arguments as Linux passes them: each names the file its text spells.
+inline std::vector<Argument> arguments_of(const std::vector<const char*>& texts) {
+  std::vector<Argument> arguments;
+  for (const char* text : texts) arguments.push_back({text, text});
+  return arguments;
+}
 
 inline ToolResult run_tool(ToolEntry entry, const char* program, FakeFacility& camera,
-                           std::vector<const char*> args) {
-  args.insert(args.begin(), program);
-  args.push_back(nullptr);  // argv ends with a null pointer, as the runtime passes it
+                           std::vector<Argument> args) {
+  args.insert(args.begin(), {program, program});
   CapturedOutput output;
-  const int status = entry(static_cast<int>(args.size()) - 1, args.data(), camera, output.stream());
+  const int status = entry(args, camera, output.stream());
   return {status, output.text()};
 }
 
-inline ToolResult run_capture_with(FakeFacility& camera, std::vector<const char*> args) {
-  return run_tool(run_capture, "capture", camera, std::move(args));
+inline ToolResult run_capture_with(FakeFacility& camera, const std::vector<const char*>& args) {
+  return run_tool(run_capture, "capture", camera, arguments_of(args));
 }
 
-inline ToolResult run_camprobe_with(FakeFacility& camera, std::vector<const char*> args) {
-  return run_tool(run_camprobe, "camprobe", camera, std::move(args));
+inline ToolResult run_camprobe_with(FakeFacility& camera, const std::vector<const char*>& args) {
+  return run_tool(run_camprobe, "camprobe", camera, arguments_of(args));
 }
 
 }  // namespace cam::testing

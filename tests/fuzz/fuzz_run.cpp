@@ -54,16 +54,15 @@ void run_fuzzed(ToolEntry entry, const char* program, const std::uint8_t* data, 
   for (std::size_t i = 0; i < taken; ++i) scenario[i] = data[i];
   set_up(run.camera, scenario);
 
-  const std::vector<std::string> args = split_arguments(data + taken, size - taken);
-  std::vector<const char*> argv = {program};
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  argv.push_back(nullptr);
+  std::vector<Argument> arguments = {{program, program}};
+  for (const std::string& text : split_arguments(data + taken, size - taken))
+    arguments.push_back({text, text});
 
   char* text = nullptr;
   std::size_t length = 0;
   std::FILE* out = open_memstream(&text, &length);
   if (out == nullptr) std::abort();
-  run.status = entry(static_cast<int>(argv.size()) - 1, argv.data(), run.camera, out);
+  run.status = entry(arguments, run.camera, out);
   std::fclose(out);
   run.output.assign(text, length);
   std::free(text);

@@ -13,11 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "argument.h"
 #include "camera_facility.h"
 
 namespace cam::fuzzing {
 
-using ToolEntry = int (*)(int, const char* const*, CameraFacility&, std::FILE*);
+using ToolEntry = int (*)(const std::vector<Argument>&, CameraFacility&, std::FILE*);
 
 // What one tool may do, whatever its input.
 struct ToolRules {

@@ -383,6 +383,21 @@ TEST_F(WindowsFileNames, ANameThatCannotBeWrittenIsReportedAndChangesNothing) {
   EXPECT_THAT(rig_.files(), UnorderedElementsAre("cameras.log", "vcam.env"));
 }
 
+// Two names that read alike in the code page (café is cafe in 932) are two files all the
+// same: the last -f wins, and the file written is the one it names.
+TEST_F(WindowsFileNames, OfTwoNamesThatReadAlikeTheLastIsWritten) {
+  const std::string plain = "cafe.png", accented = u8"caf\u00e9.png";
+  for (const auto& [first, last] : {std::pair{plain, accented}, std::pair{accented, plain}}) {
+    SCOPED_TRACE(last);
+    const ProgramRun save =
+        rig_.run(kCamprobe, "camprobe.exe -c 1 -f " + first + " -f " + last, 2);
+    EXPECT_EQ(save.out, "");
+    EXPECT_EQ(save.status, 0);
+    EXPECT_THAT(rig_.files(), UnorderedElementsAre("cameras.log", last, "vcam.env"));
+    fs::remove(rig_.file(last));
+  }
+}
+
 TEST_F(WindowsFileNames, CapturesSnapshotTakesANameOutsideTheCodePage) {
   expect_snapshot(rig_, u8"capture.exe -f 사진.png", 0, u8"사진.png");
   EXPECT_THAT(rig_.files(), UnorderedElementsAre("cameras.log", u8"사진.png", "vcam.env"));
