@@ -7,7 +7,8 @@ stops the check with a line that names it.
 - SHA256SUMS names each other file once, and every sum verifies;
 - the bill of materials, read as JSON, gives each program's SHA-256 under that
   program's own component;
-- every line of GUIDE.txt ends in CR LF, the last one too;
+- GUIDE.txt starts with a UTF-8 byte order mark, by which Notepad knows its encoding,
+  and every line of it ends in CR LF, the last one too;
 - each program is a 32-bit (PE32) x86 program with ASLR (dynamic base, its relocations
   kept) and DEP (NX compatible) that imports only DLLs of Windows itself, as the build
   makes them: a program linked otherwise is easier to attack, or needs a DLL that a
@@ -20,7 +21,7 @@ import struct
 import sys
 
 PROGRAMS = ["QuelvarWin.exe", "camprobe.exe", "capture.exe"]
-DOCUMENTS = ["GUIDE.txt", "NOTICES.txt", "camtools.cdx.json"]
+DOCUMENTS = ["CamtoolsExample.java", "GUIDE.txt", "NOTICES.txt", "camtools.cdx.json"]
 FILES = sorted(PROGRAMS + DOCUMENTS + ["SHA256SUMS"])
 # DLLs that every Windows since XP has: the programs are linked statically otherwise.
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.dll",
@@ -81,6 +82,8 @@ def check_bill(folder):
 
 def check_guide(folder):
     text = read(folder, "GUIDE.txt")
+    if not text.startswith(b"\xef\xbb\xbf"):
+        raise Fault("GUIDE.txt: no UTF-8 byte order mark at its start")
     lines = text.split(b"\r\n")
     if lines[-1] != b"":
         raise Fault("GUIDE.txt: its last line does not end in CR LF")
