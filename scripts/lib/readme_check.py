@@ -1,41 +1,26 @@
-"""Keeps the README true: its part on the programs is docs/guide.txt's, no code span is
-broken across lines, and the commands it marks as checked run and print what it says.
+"""Keeps the README true: every command block a reader may paste runs as written and
+prints what it says, and no code span is broken across lines.
 
-    readme_check.py --write   puts the guide's part on the programs into the README
-    readme_check.py           checks that part, then runs every checked block
+    readme_check.py
 
-A checked block is a ```sh block right after a line "<!-- checked by scripts/check-readme
--->". It runs from the project's folder with bash -e; lines "#> TEXT" are what its last
-lines of output must be.
+A command block is a ```sh block. It runs from the project's folder with bash -e; lines
+"#> TEXT" are what its last lines of output must be. A block right after a line that
+starts with "<!-- run by CI" is not run here (it holds scripts/test itself): each of its
+commands must be one that scripts/test or .ci/run runs, word for word.
 """
 import re
 import subprocess
 import sys
 
 README = "README.md"
-GUIDE = "docs/guide.txt"
-USAGE_START = "<!-- usage: from docs/guide.txt by scripts/check-readme --write; do not edit here -->"
-USAGE_END = "<!-- end of usage -->"
-CHECKED = "<!-- checked by scripts/check-readme -->"
+RUN_BY_CI = "<!-- run by CI"
+CI_SCRIPTS = ["scripts/test", ".ci/run"]
 
 
-def guide_usage():
-    """The guide from its first part on the programs to the part on checking the package."""
-    text = open(GUIDE, encoding="utf-8").read()
-    start = text.index("Common to capture and camprobe\n")
-    end = text.index("Checking the package\n")
-    return text[start:end].rstrip("\n") + "\n"
-
-
-def with_usage(readme):
-    start = readme.index(USAGE_START) + len(USAGE_START)
-    end = readme.index(USAGE_END)
-    return readme[:start] + "\n```text\n" + guide_usage() + "```\n" + readme[end:]
-
-
-def checked_blocks(readme):
-    pattern = re.escape(CHECKED) + r"\n```sh\n(.*?)```"
-    return re.findall(pattern, readme, re.S)
+def command_blocks(readme):
+    """Each ```sh block, and whether the line before it marks it as run by CI."""
+    return [(before.startswith(RUN_BY_CI), block)
+            for before, block in re.findall(r"^([^\n]*)\n```sh\n(.*?)```", readme, re.M | re.S)]
 
 
 def broken_code_spans(readme):
@@ -63,33 +48,36 @@ def run_block(block):
     return None
 
 
-def main(argv):
+def not_run_by_ci(block):
+    """The block's commands that no CI script runs as written."""
+    scripts = "".join(open(path, encoding="utf-8").read() for path in CI_SCRIPTS)
+    commands = [line.split("#", 1)[0].strip() for line in block.splitlines()]
+    return [command for command in commands if command and command not in scripts]
+
+
+def main():
     readme = open(README, encoding="utf-8").read()
-    if argv[1:] == ["--write"]:
-        open(README, "w", encoding="utf-8").write(with_usage(readme))
-        return 0
-    if with_usage(readme) != readme:
-        print("README.md's part on the programs is not docs/guide.txt's: run "
-              "scripts/check-readme --write")
-        return 1
     broken = broken_code_spans(readme)
     if broken:
         print("README.md has code spans broken across lines at lines %s" % broken)
         return 1
-    blocks = checked_blocks(readme)
+    blocks = command_blocks(readme)
     if not blocks:
-        print("README.md marks no command as checked")
+        print("README.md has no command block")
         return 1
-    for block in blocks:
+    for by_ci, block in blocks:
         print("$ " + block.strip().replace("\n", "\n$ "))
-        failure = run_block(block)
+        if by_ci:
+            missing = not_run_by_ci(block)
+            failure = "is marked as run by CI, but CI does not run %s" % missing if missing else None
+        else:
+            failure = run_block(block)
         if failure:
             print("this README block " + failure)
             return 1
-    print("README.md: the part on the programs is the guide's; %d blocks of commands ran "
-          "as it says" % len(blocks))
+    print("README.md: its %d command blocks run as it says" % len(blocks))
     return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    sys.exit(main())
