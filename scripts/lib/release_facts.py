@@ -7,7 +7,10 @@ and copyright notices of every component linked into each program) and camtools.
   Debian source packages its cache entry was built from (its KEY), anything else by the
   Debian package that installed it (dpkg -S) and that package's source;
 - each component's licence (an SPDX expression) and where its licence texts are, from
-  LICENCES below: a judgement made once per component, never per version.
+  LICENCES below: a judgement made once per component, never per version;
+- the project's own changes to a component's source, as its cache entry keeps them
+  (patches/<source package>/*.patch): NOTICES.txt shows each, as the component's licence
+  asks of changed files, and the bill records each in the component's pedigree.
 
 A file on a link line whose component has no entry in LICENCES stops the release.
 
@@ -16,6 +19,7 @@ A file on a link line whose component has no entry in LICENCES stops the release
 Same arguments, same bytes: nothing of the clock, the machine or the folder gets in.
 """
 import datetime
+import glob
 import hashlib
 import json
 import os
@@ -79,6 +83,11 @@ class Components:
                     name = run("dpkg-parsechangelog", "-l", changelog, "-SSource")
                     self.cached[name] = (run("dpkg-parsechangelog", "-l", changelog, "-SVersion"),
                                          folder)
+        self.patches = {}  # source package -> [(name, text)] of the project's changes
+        for path in sorted(glob.glob(os.path.join(self.deps, "patches", "*", "*.patch"))):
+            with open(path, encoding="utf-8") as patch:
+                self.patches.setdefault(os.path.basename(os.path.dirname(path)), []).append(
+                    (os.path.basename(path), patch.read()))
         self.installed = {}  # source package -> (version, binary package)
         self.known = {}  # linked file -> its source package, asked once
 
@@ -150,6 +159,10 @@ def notices(components, users):
         parts.append("\r\n" + RULE)
         parts.append("%s %s\r\nLicence: %s\r\nIn: %s\r\n" % (
             source, version, LICENCES[source][0], ", ".join(sorted(users[source]))))
+        for name, text in components.patches.get(source, []):
+            parts.append(RULE + "Changed by camtools, in the files this patch names (%s):\r\n\r\n"
+                         % name)
+            parts.append(crlf(text).rstrip("\r\n") + "\r\n")
         for shown, path in components.notice_files(source):
             with open(path, encoding="utf-8", errors="replace") as text:
                 parts.append(RULE + "From %s:\r\n\r\n" % shown)
@@ -166,11 +179,19 @@ def bill(components, programs, users, version, epoch, commit):
             digest = hashlib.sha256(program.read()).hexdigest()
         parts = []
         for source in sorted(s for s in users if name in users[s]):
-            parts.append({
+            part = {
                 "type": "library", "bom-ref": "%s/%s" % (name, source), "supplier": SUPPLIER,
                 "name": source, "version": components.version(source),
                 "licenses": [{"expression": LICENCES[source][0]}],
-                "purl": purl(source, components.version(source), distro)})
+                "purl": purl(source, components.version(source), distro)}
+            if source in components.patches:
+                part["pedigree"] = {"patches": [
+                    {"type": "unofficial",
+                     "diff": {"text": {"contentType": "text/x-diff", "content": text}}}
+                    for _, text in components.patches[source]],
+                    "notes": "Changed by camtools: " + ", ".join(
+                        patch_name for patch_name, _ in components.patches[source])}
+            parts.append(part)
         listed.append({"type": "application", "bom-ref": name, "name": name, "version": version,
                        "hashes": [{"alg": "SHA-256", "content": digest}], "components": parts})
     return {

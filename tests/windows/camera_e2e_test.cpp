@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -106,6 +108,19 @@ class Rig {
     }
     return false;
   }
+  // How often each camera was set up: an open of it that set its frame size, which is
+  // DirectShow building the camera's graph. Wine's listing of the devices opens them too,
+  // but only to ask what they are.
+  std::map<int, int> setups() const {
+    std::map<int, std::set<std::string>> opens;
+    for (const std::string& line : log_with(" size "))
+      opens[std::stoi(line)].insert(line.substr(0, line.find(' ')));
+    std::map<int, int> counted;
+    for (const auto& [camera, ids] : opens) counted[camera] = static_cast<int>(ids.size());
+    return counted;
+  }
+  // Starts the cameras' log afresh, for what the next run asks of them alone.
+  void forget_log() const { fs::remove(folder_ / "cameras.log"); }
   // Every camera opened was closed again, as a release does (an exit closes none).
   void expect_all_closed() const {
     for (const std::string& open : log_with(" open")) {
@@ -186,6 +201,25 @@ TEST_F(WindowsCameras, TheCountAsksEveryCountedCameraForTheSizeGiven) {
   rig_.expect_all_closed();
 }
 
+// DirectShow builds a camera's graph at 640x480 as it opens it: a frame size asked for
+// afterwards sets it up again only when the size is another.
+TEST_F(WindowsCameras, EachCameraIsSetUpOnceAtTheSizeItHas) {
+  using SetUps = std::map<int, int>;
+  const std::pair<const char*, SetUps> runs[] = {
+      {"camprobe.exe -n", {{0, 1}, {1, 1}}},
+      {"camprobe.exe -c 0 -f a.png", {{0, 1}}},
+      {"camprobe.exe -c 1 -f b.png", {{0, 1}, {1, 1}}},
+      {"camprobe.exe -n -w 320 -h 240", {{0, 2}, {1, 2}}},
+      {"camprobe.exe -c 1 -f b.png -w 320 -h 240", {{0, 1}, {1, 2}}},
+  };
+  for (const auto& [command, setups] : runs) {
+    rig_.forget_log();
+    const ProgramRun probe = rig_.run(kCamprobe, command, 2);
+    EXPECT_EQ(probe.status, 0) << command;
+    EXPECT_EQ(rig_.setups(), setups) << command;
+  }
+}
+
 TEST_F(WindowsCameras, CamprobeSavesCameraOnesFrameInEachFormat) {
   for (const std::string name : {"shot.png", "shot.jpg", "shot.tif"}) {
     const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 1 -f " + name, 2);
@@ -209,6 +243,7 @@ TEST_F(WindowsCameras, CamprobeReportsACameraThatIsNotThere) {
 void expect_snapshot(const Rig& rig, const std::string& command, int camera,
                      const std::string& file, const Cameras& cameras = 2,
                      const std::string& picture = "") {
+  rig.forget_log();
   auto capture = rig.start(kCapture, command, cameras);
   const std::string title = "CAM  " + std::to_string(camera);
   const HWND window = wait_for_window(*capture, title, 30s);
@@ -231,6 +266,7 @@ void expect_snapshot(const Rig& rig, const std::string& command, int camera,
   EXPECT_EQ(mark->camera, camera);
   EXPECT_GT(mark->frame, 1);
   rig.expect_all_closed();
+  EXPECT_EQ(rig.setups(), (std::map<int, int>{{camera, 1}}));
 }
 
 TEST_F(WindowsCameras, CapturesSnapshotIsTheFrameOnScreenAsTif) {
@@ -267,6 +303,7 @@ TEST_F(WindowsCameras, TheViewerShowsBothCamerasAndEndsOnAKey) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.status, 0);
   rig_.expect_all_closed();
+  EXPECT_EQ(rig_.setups(), (std::map<int, int>{{0, 1}, {1, 1}}));
 }
 
 TEST_F(WindowsCameras, CamprobesViewKeepsOnUntilEsc) {
