@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "camera_rig.h"
+#include "virtual_display.h"
 #include "frame_decoder.h"
 
 namespace e2e {
@@ -92,46 +93,40 @@ TEST(CamprobeRefusals, ACameraPastTheSlotsOrANameWithoutAFormatOpensNothing) {
   }
 }
 
+// One frame of the camera asked for, with no display at all (a window would fail to
+// open): the file named holds it, and nothing else is left.
 TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {
-  for (const char* name : {"shot.png", "shot.jpg", "shot.tif"}) {
-    SCOPED_TRACE(name);
-    CameraRig rig(std::string("save-") + name);
-    // No display at all: a window would fail to open.
-    auto probe = rig.start(kCamprobe, {"-c", "1", "-f", name, "-w", "320", "-h", "240"}, {2});
+  struct Save {
+    const char* row;
+    Cameras cameras;
+    std::vector<std::string> args;
+    std::string name;
+    int camera;  // whose frame the file holds
+  };
+  const Save saves[] = {
+      {"png", 2, {"-c", "1", "-f", "shot.png", "-w", "320", "-h", "240"}, "shot.png", 1},
+      {"jpg", 2, {"-c", "1", "-f", "shot.jpg", "-w", "320", "-h", "240"}, "shot.jpg", 1},
+      {"tif", 2, {"-c", "1", "-f", "shot.tif", "-w", "320", "-h", "240"}, "shot.tif", 1},
+      // Camera 1 is the second webcam, whose capture node comes after the first one's
+      // metadata node.
+      {"second-webcam", Cameras(4).metadata("1,3"), {"-c", "1", "-f", "shot.png"}, "shot.png", 2},
+      // Names are bytes on Linux: one that is no valid UTF-8 (café in Latin-1) is the
+      // file written, byte for byte.
+      {"latin1-name", 1, {"-f", "caf\xe9.png"}, "caf\xe9.png", 0},
+  };
+  for (const Save& save : saves) {
+    SCOPED_TRACE(save.row);
+    CameraRig rig(std::string("save-") + save.row);
+    auto probe = rig.start(kCamprobe, save.args, save.cameras);
     EXPECT_EQ(probe->wait(10s), 0);
     EXPECT_EQ(probe->output(), "");
-    const auto mark = vcam::read_frame_mark(rig.folder() + "/" + name);
+    EXPECT_THAT(rig.files_left(), ElementsAre(save.name));
+    const auto mark = vcam::read_frame_mark(rig.file(save.name));
     ASSERT_TRUE(mark.has_value());
-    EXPECT_EQ(mark->camera, 1);
-    EXPECT_THAT(rig.log_with("stream on"), ElementsAre("1.1 stream on"));
+    EXPECT_EQ(mark->camera, save.camera);
+    EXPECT_THAT(rig.log_with("stream on"),
+                ElementsAre(std::to_string(save.camera) + ".1 stream on"));
   }
-}
-
-// Camera 1 is the second webcam, whose capture node comes after the first one's
-// metadata node.
-TEST(CamprobeSave, WritesTheFrameOfTheSecondWebcam) {
-  CameraRig rig("save-second-webcam");
-  auto probe = rig.start(kCamprobe, {"-c", "1", "-f", "shot.png"}, Cameras(4).metadata("1,3"));
-  EXPECT_EQ(probe->wait(10s), 0);
-  EXPECT_EQ(probe->output(), "");
-  const auto mark = vcam::read_frame_mark(rig.folder() + "/shot.png");
-  ASSERT_TRUE(mark.has_value());
-  EXPECT_EQ(mark->camera, 2);
-  EXPECT_THAT(rig.log_with("stream on"), ElementsAre("2.1 stream on"));
-}
-
-// Names are bytes on Linux: one that is no valid UTF-8 (café in Latin-1) is the file
-// written, byte for byte, and no other.
-TEST(CamprobeSave, ANameThatIsNoUtf8IsWrittenAsGiven) {
-  CameraRig rig("save-latin1-name");
-  const std::string name = "caf\xe9.png";
-  auto probe = rig.start(kCamprobe, {"-f", name}, {1});
-  EXPECT_EQ(probe->wait(10s), 0);
-  EXPECT_EQ(probe->output(), "");
-  EXPECT_THAT(rig.files_left(), ElementsAre(name));
-  const auto mark = vcam::read_frame_mark(rig.folder() + "/" + name);
-  ASSERT_TRUE(mark.has_value());
-  EXPECT_EQ(mark->camera, 0);
 }
 
 TEST(CamprobeSave, AMissingCameraIsReportedWithStatusZero) {
@@ -147,7 +142,7 @@ TEST(CamprobeView, ShowsTheCameraUntilEscAndNotUntilAnyOtherKey) {
   require_display(display);
   if (IsSkipped() || HasFatalFailure()) return;
   CameraRig rig("view");
-  auto probe = rig.start(kCamprobe, {"-w", "320", "-h", "240"}, {1}, &display);
+  auto probe = rig.start(kCamprobe, {"-w", "320", "-h", "240"}, {1}, display.environment());
   const std::string window = display.wait_for_window("^Capture$", 15s);
   ASSERT_FALSE(window.empty()) << probe->errors();
   EXPECT_THAT(rig.log_with("size 320x240"), ElementsAre("0.1 size 320x240"));

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "camera_rig.h"
+#include "virtual_display.h"
 #include "frame_decoder.h"
 #include "jpeg_tables.h"
 #include "read_file.h"
@@ -43,7 +44,7 @@ class CaptureOnDisplay : public ::testing::Test {
 void expect_snapshot(const CameraRig& rig, const VirtualDisplay& display,
                      const std::vector<std::string>& args, const std::string& file,
                      const std::string& screenshot = "") {
-  auto capture = rig.start(kCapture, args, {1}, &display);
+  auto capture = rig.start(kCapture, args, {1}, display.environment());
   const std::string window = display.wait_for_window("^CAM  0$", 15s);
   ASSERT_FALSE(window.empty()) << capture->errors();
   ASSERT_TRUE(rig.wait_for_log(" frame ", 5, 10s));  // a few frames go by
@@ -79,7 +80,7 @@ TEST_F(CaptureOnDisplay, ASnapshotWritesTheNamedJpegAtQuality100) {
 // Two webcams, each with its metadata node.
 TEST_F(CaptureOnDisplay, TheViewerShowsEveryCameraAndEndsOnAKey) {
   CameraRig rig("viewer");
-  auto capture = rig.start(kCapture, {"-a", "-n", "2"}, Cameras(4).metadata("1,3"), &display_);
+  auto capture = rig.start(kCapture, {"-a", "-n", "2"}, Cameras(4).metadata("1,3"), display_.environment());
   EXPECT_FALSE(display_.wait_for_window("^CAM  0 $", 15s).empty()) << capture->errors();
   const std::string second = display_.wait_for_window("^CAM  1 $", 15s);
   ASSERT_FALSE(second.empty());
@@ -94,7 +95,7 @@ TEST_F(CaptureOnDisplay, TheViewerShowsEveryCameraAndEndsOnAKey) {
 
 TEST_F(CaptureOnDisplay, TheViewerReportsTheFirstCameraThatIsMissing) {
   CameraRig rig("viewer-missing");
-  auto capture = rig.start(kCapture, {"-a", "-n", "3"}, {2}, &display_);
+  auto capture = rig.start(kCapture, {"-a", "-n", "3"}, {2}, display_.environment());
   EXPECT_EQ(capture->wait(15s), 255);
   EXPECT_EQ(capture->output(), "can not open capture camera 2\n");
   EXPECT_THAT(rig.log_with("open"), ElementsAre("0.1 open", "1.1 open"));
@@ -102,7 +103,7 @@ TEST_F(CaptureOnDisplay, TheViewerReportsTheFirstCameraThatIsMissing) {
 
 TEST_F(CaptureOnDisplay, ACameraThatNeverDeliversIsReportedAndNoWindowShown) {
   CameraRig rig("silent");
-  auto capture = rig.start(kCapture, {}, Cameras(1).silent("0"), &display_);
+  auto capture = rig.start(kCapture, {}, Cameras(1).silent("0"), display_.environment());
   bool window_seen = false;
   for (auto waited = 0ms; capture->running() && waited < 15s; waited += 100ms) {
     window_seen = window_seen || !display_.windows("^CAM  0$").empty();
@@ -116,7 +117,7 @@ TEST_F(CaptureOnDisplay, ACameraThatNeverDeliversIsReportedAndNoWindowShown) {
 
 TEST_F(CaptureOnDisplay, ACameraLostDuringThePreviewEndsWithStatusOne) {
   CameraRig rig("unplugged");
-  auto capture = rig.start(kCapture, {}, Cameras(1).frames("0:8"), &display_);
+  auto capture = rig.start(kCapture, {}, Cameras(1).frames("0:8"), display_.environment());
   EXPECT_EQ(capture->wait(15s), 1);
   EXPECT_EQ(capture->output(), "Can not open Camera 0\n");
   EXPECT_EQ(last_frame(rig), 8);

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "camera_rig.h"
+#include "virtual_display.h"
 #include "frame_decoder.h"
 #include "read_file.h"
 
@@ -40,6 +41,11 @@ constexpr bool kAddressSanitizer = false;
 
 using cam::testing::read_file;
 
+// Sends a signal to the program if it still runs.
+void send(Program& program, int signal) {
+  if (program.running()) kill(static_cast<pid_t>(program.id()), signal);
+}
+
 // Puts the earlier picture at the rig's `name`.
 void put_earlier(const CameraRig& rig, const std::string& name) {
   std::ofstream(rig.folder() + "/" + name, std::ios::binary) << kEarlier;
@@ -58,27 +64,36 @@ class FaultsOnDisplay : public ::testing::Test {
   VirtualDisplay display_;
 };
 
-TEST_F(FaultsOnDisplay, UnpluggedDuringCapturesPreview) {
-  CameraRig rig("fault-unplug-preview");
-  put_earlier(rig, "shot.png");
-  auto capture = rig.start(kCapture, {"-f", "shot.png"}, Cameras(1).frames("0:8"), &display_);
-  EXPECT_EQ(capture->wait(15s), 1);
-  EXPECT_EQ(capture->output(), "Can not open Camera 0\n");
-  expect_earlier_intact(rig, "shot.png");
-}
-
-TEST_F(FaultsOnDisplay, UnpluggedDuringTheAllCameraViewer) {
-  CameraRig rig("fault-unplug-viewer");
-  auto capture = rig.start(kCapture, {"-a", "-n", "2"}, Cameras(2).frames("1:8"), &display_);
-  EXPECT_EQ(capture->wait(15s), 255);
-  EXPECT_EQ(capture->output(), "Can not open Camera 1\n");
-  EXPECT_THAT(rig.files_left(), IsEmpty());
+// A camera unplugged while capture shows it ends the run with its line; a picture at
+// the snapshot's name survives.
+TEST_F(FaultsOnDisplay, UnpluggedDuringCapturesWindows) {
+  struct Unplugged {
+    const char* row;
+    std::vector<std::string> args;
+    Cameras cameras;
+    int status;
+    std::string line;
+  };
+  const Unplugged runs[] = {
+      {"preview", {"-f", "shot.png"}, Cameras(1).frames("0:8"), 1, "Can not open Camera 0\n"},
+      {"all-camera-viewer", {"-a", "-n", "2"}, Cameras(2).frames("1:8"), 255,
+       "Can not open Camera 1\n"},
+  };
+  for (const Unplugged& run : runs) {
+    SCOPED_TRACE(run.row);
+    CameraRig rig(std::string("fault-unplug-") + run.row);
+    put_earlier(rig, "shot.png");
+    auto capture = rig.start(kCapture, run.args, run.cameras, display_.environment());
+    EXPECT_EQ(capture->wait(15s), run.status);
+    EXPECT_EQ(capture->output(), run.line);
+    expect_earlier_intact(rig, "shot.png");
+  }
 }
 
 // camprobe's view shows nothing once the camera is gone, but still ends with Esc.
 TEST_F(FaultsOnDisplay, UnpluggedDuringCamprobesView) {
   CameraRig rig("fault-unplug-view");
-  auto probe = rig.start(kCamprobe, {}, Cameras(1).frames("0:8"), &display_);
+  auto probe = rig.start(kCamprobe, {}, Cameras(1).frames("0:8"), display_.environment());
   const std::string window = display_.wait_for_window("^Capture$", 15s);
   ASSERT_FALSE(window.empty()) << probe->errors();
   ASSERT_TRUE(rig.wait_for_log("frame 8", 1, 5s));
@@ -93,7 +108,7 @@ TEST_F(FaultsOnDisplay, UnpluggedDuringCamprobesView) {
 
 TEST_F(FaultsOnDisplay, CaptureIntoAMissingFolder) {
   CameraRig rig("fault-missing-folder-capture");
-  auto capture = rig.start(kCapture, {"-f", "nosuch/shot.png"}, {1}, &display_);
+  auto capture = rig.start(kCapture, {"-f", "nosuch/shot.png"}, {1}, display_.environment());
   const std::string window = display_.wait_for_window("^CAM  0$", 15s);
   ASSERT_FALSE(window.empty()) << capture->errors();
   // The preview is running, so the window takes keys: a key sent as it first appears
@@ -124,35 +139,40 @@ TEST(Faults, ABusyCameraIsNotOpened) {
   expect_earlier_intact(rig, "shot.png");
 }
 
-TEST(Faults, ACameraThatNeverDeliversSavesNothing) {
-  CameraRig rig("fault-silent-save");
-  put_earlier(rig, "shot.png");
-  auto probe = rig.start(kCamprobe, {"-f", "shot.png"}, Cameras(1).silent("0"));
-  EXPECT_EQ(probe->wait(15s), 0);
-  EXPECT_EQ(probe->output(), "error cn=0\n");
-  expect_earlier_intact(rig, "shot.png");
-}
-
-TEST(Faults, SavingIntoAMissingFolder) {
-  CameraRig rig("fault-missing-folder-save");
-  auto probe = rig.start(kCamprobe, {"-f", "nosuch/shot.png"}, {1});
-  EXPECT_EQ(probe->wait(10s), 0);
-  EXPECT_EQ(probe->output(), "error file=nosuch/shot.png\n");
-  EXPECT_THAT(rig.files_left(), IsEmpty());
-}
-
-// The write runs out of room part way: a file size limit (SIGXFSZ ignored, so the write
-// fails with EFBIG) stands in for a full disk on any machine.
-TEST(Faults, AWriteThatRunsOutOfRoom) {
-  CameraRig rig("fault-file-size-limit");
-  put_earlier(rig, "shot.png");
-  auto probe = rig.start("/bin/sh",
-                         {"-c", "trap '' XFSZ; ulimit -f 4; exec \"$0\" \"$@\"", kCamprobe,
-                          "-w", "1920", "-h", "1080", "-f", "shot.png"},
-                         {1});
-  EXPECT_EQ(probe->wait(10s), 0);
-  EXPECT_EQ(probe->output(), "error file=shot.png\n");
-  expect_earlier_intact(rig, "shot.png");
+// A save that fails is its line and status 0, and changes nothing: an earlier picture at
+// the name survives whole, and no partial or temporary file is left.
+TEST(Faults, ASaveThatFailsChangesNothing) {
+  struct Save {
+    const char* row;
+    std::string program;
+    std::vector<std::string> args;
+    Cameras cameras;
+    std::string line;
+    bool earlier;  // whether a picture is at the name first
+  };
+  const Save saves[] = {
+      {"silent-camera", kCamprobe, {"-f", "shot.png"}, Cameras(1).silent("0"), "error cn=0\n", true},
+      {"missing-folder", kCamprobe, {"-f", "nosuch/shot.png"}, 1, "error file=nosuch/shot.png\n",
+       false},
+      // The write runs out of room part way: a file size limit (SIGXFSZ ignored, so the
+      // write fails with EFBIG) stands in for a full disk on any machine.
+      {"file-size-limit", "/bin/sh",
+       {"-c", "trap '' XFSZ; ulimit -f 4; exec \"$0\" \"$@\"", kCamprobe, "-w", "1920", "-h",
+        "1080", "-f", "shot.png"},
+       1, "error file=shot.png\n", true},
+  };
+  for (const Save& save : saves) {
+    SCOPED_TRACE(save.row);
+    CameraRig rig(std::string("fault-") + save.row);
+    if (save.earlier) put_earlier(rig, "shot.png");
+    auto probe = rig.start(save.program, save.args, save.cameras);
+    EXPECT_EQ(probe->wait(15s), 0);
+    EXPECT_EQ(probe->output(), save.line);
+    if (save.earlier)
+      expect_earlier_intact(rig, "shot.png");
+    else
+      EXPECT_THAT(rig.files_left(), IsEmpty());
+  }
 }
 
 // The unshare options for a mount namespace of the test's own: as root, a mount namespace;
@@ -309,7 +329,7 @@ TEST(Interrupted, ASaveKilledAtAnyMomentLeavesAWholeFile) {
        waited += 1ms)
     std::this_thread::sleep_for(1ms);
   const auto replace_time = steady_clock::now() - start;
-  timed->send(SIGKILL);
+  send(*timed, SIGKILL);
   timed->wait(within(10s));
 
   // 24 kills from the start to twice that time. A loaded machine may save slower later
@@ -345,7 +365,7 @@ TEST(Interrupted, ASaveKilledAtAnyMomentLeavesAWholeFile) {
     std::this_thread::sleep_for(
         microseconds(std::uniform_int_distribution<long>(from_us, to_us)(random)));
     const int signal = run % 2 == 0 ? SIGKILL : SIGTERM;
-    probe->send(signal);
+    send(*probe, signal);
     EXPECT_EQ(probe->wait(within(10s)), Ending::killed_by(signal)) << "run " << run;
     ++kills[check_what_a_kill_left(rig, "shot.bmp", "by run " + std::to_string(run))];
   }

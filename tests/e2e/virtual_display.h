@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "program.h"
+
 namespace e2e {
 
 class VirtualDisplay {
@@ -21,6 +23,8 @@ class VirtualDisplay {
   // Why an installed Xvfb gave no display; "" when it did, or is not installed.
   const std::string& failure() const { return failure_; }
   const std::string& name() const { return name_; }  // e.g. ":93"
+  // What a program is given to show its windows here.
+  Environment environment() const { return {{"DISPLAY", name_}}; }
 
   // The windows whose title matches the extended regular expression, e.g. "^CAM  0$".
   std::vector<std::string> windows(const std::string& title_pattern) const;

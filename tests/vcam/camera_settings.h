@@ -1,5 +1,5 @@
 // The virtual cameras a test asks for, as the settings the virtual camera reads
-// (virtual_camera.c): the environment on Linux, a vcam.env file under Wine.
+// (virtual_camera.c), which the rig writes into a vcam.env file.
 #pragma once
 
 #include <map>

@@ -9,7 +9,7 @@
  * frames with read(). The same source is built for 64-bit and 32-bit processes; with
  * $LIB in LD_PRELOAD each process loads its own width.
  *
- * Set by the environment:
+ * Set by the environment, or by a vcam.env file in the working folder (below):
  *   VCAM_COUNT=N        nodes /dev/video0 to /dev/video<N-1>, each a camera (default none)
  *   VCAM_ABSENT=1,..    node numbers left out, as the kernel leaves a gap where a
  *                       camera was unplugged
@@ -191,11 +191,11 @@ static int in_wine(void) {
 }
 
 /* A program under Wine gets the Unix environment of the Wine process that started it,
- * not the Windows environment its parent gave it. So there the settings can also come
- * from a file "vcam.env" (NAME=value lines) in the program's working folder, which a
- * Windows parent can choose for each program it starts. */
-__attribute__((constructor)) static void settings_of_wine_program(void) {
-  if (!in_wine()) return;
+ * not the Windows environment its parent gave it. So the settings can also come from a
+ * file "vcam.env" (NAME=value lines) in the program's working folder, which a parent can
+ * choose for each program it starts, on Linux as under Wine; the file's win over the
+ * environment's. */
+__attribute__((constructor)) static void settings_of_working_folder(void) {
   FILE* file = fopen("vcam.env", "r");
   if (!file) return;
   char line[512];

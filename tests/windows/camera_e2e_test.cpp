@@ -1,9 +1,7 @@
 // capture.exe and camprobe.exe on virtual cameras, through DirectShow as Wine provides
 // it: the virtual camera is preloaded into the Unix side of this test program and so of
-// every program it starts, where Wine's capture reaches the cameras. A program started
-// under Wine keeps its parent's Unix environment, so each test gives its cameras in a
-// file vcam.env in the folder it starts the programs in. Windows are found by title and
-// keys posted to them.
+// every program it starts, where Wine's capture reaches the cameras. Windows are found
+// by title and keys posted to them.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -19,138 +17,30 @@
 #include <sstream>
 #include <thread>
 
-#include "camera_settings.h"
+#include "camera_rig.h"
 #include "frame_decoder.h"
 #include "held_file.h"
 #include "jpeg_tables.h"
 #include "read_file.h"
 #include "screenshot.h"
-#include "test_folder.h"
-#include "virtual_camera_preload.h"
 #include "window_search.h"
-#include "windows_parent.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using ::testing::Contains;
 using ::testing::IsEmpty;
-using ::testing::UnorderedElementsAre;
-using vcam::Cameras;
-using wintest::ProgramRun;
-using wintest::RunningProgram;
+using ::testing::ElementsAre;
+using e2e::CameraRig;
+using e2e::Cameras;
+using e2e::Program;
+using e2e::Finished;
 
 const std::string kCapture = CAPTURE_PROGRAM;
 const std::string kCamprobe = CAMPROBE_PROGRAM;
 
-// The Unix name of a Windows path, through Wine; "" when not under Wine.
-std::string unix_name(const fs::path& path) {
-  using Convert = char*(CDECL*)(const wchar_t*);
-  static const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (convert == nullptr) return "";
-  char* name = convert(path.wstring().c_str());
-  if (name == nullptr) return "";
-  std::string result = name;
-  HeapFree(GetProcessHeap(), 0, name);
-  return result;
-}
-
-std::vector<std::string> lines_of(const fs::path& file) {
-  std::ifstream in(file);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// A folder of the test's own, the cameras' log in it, and the environment that puts the
-// programs on the cameras.
-class Rig {
- public:
-  explicit Rig(const std::string& name)
-      : folder_(cam::testing::new_test_folder("camtools-e2e-" + name)) {}
-  ~Rig() {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-
-  // Why this rig cannot run here, or "".
-  std::string missing() const {
-    if (unix_name(folder_).empty()) return "not under Wine: the virtual camera needs its Unix side";
-    return wintest::why_no_virtual_camera();
-  }
-
-  ProgramRun run(const std::string& program, const std::string& command, const Cameras& cameras,
-                 std::chrono::milliseconds limit = 30s) const {
-    set_cameras(cameras);
-    const ProgramRun run = RunningProgram(program, command, folder_.u8string()).finish(limit);
-    EXPECT_TRUE(run.ended) << command << ": still running after " << limit.count() << " ms";
-    return run;
-  }
-  std::unique_ptr<RunningProgram> start(const std::string& program, const std::string& command,
-                                        const Cameras& cameras) const {
-    set_cameras(cameras);
-    return std::make_unique<RunningProgram>(program, command, folder_.u8string());
-  }
-
-  std::vector<std::string> log_with(const std::string& text) const {
-    std::vector<std::string> found;
-    for (const std::string& line : lines_of(folder_ / "cameras.log"))
-      if (line.find(text) != std::string::npos) found.push_back(line);
-    return found;
-  }
-  // Waits up to `limit` for `count` log lines with `text`.
-  bool wait_for_log(const std::string& text, size_t count, std::chrono::milliseconds limit) const {
-    for (auto waited = 0ms; waited < limit; waited += 50ms) {
-      if (log_with(text).size() >= count) return true;
-      std::this_thread::sleep_for(50ms);
-    }
-    return false;
-  }
-  // How often each camera was set up: an open of it that set its frame size, which is
-  // DirectShow building the camera's graph. Wine's listing of the devices opens them too,
-  // but only to ask what they are.
-  std::map<int, int> setups() const {
-    std::map<int, std::set<std::string>> opens;
-    for (const std::string& line : log_with(" size "))
-      opens[std::stoi(line)].insert(line.substr(0, line.find(' ')));
-    std::map<int, int> counted;
-    for (const auto& [camera, ids] : opens) counted[camera] = static_cast<int>(ids.size());
-    return counted;
-  }
-  // Starts the cameras' log afresh, for what the next run asks of them alone.
-  void forget_log() const { fs::remove(folder_ / "cameras.log"); }
-  // Every camera opened was closed again, as a release does (an exit closes none).
-  void expect_all_closed() const {
-    for (const std::string& open : log_with(" open")) {
-      const std::string closed = open.substr(0, open.find(' ')) + " close";
-      EXPECT_THAT(log_with(" close"), Contains(closed)) << open;
-    }
-  }
-  // The file of this UTF-8 name in the rig's folder.
-  fs::path file(const std::string& name) const { return folder_ / fs::u8path(name); }
-  // Every file in the rig's folder and below, by its UTF-8 name relative to the folder.
-  std::vector<std::string> files() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(folder_))
-      if (entry.is_regular_file())
-        names.push_back(entry.path().lexically_relative(folder_).u8string());
-    return names;
-  }
-
- private:
-  void set_cameras(const Cameras& cameras) const {
-    std::ofstream settings(folder_ / "vcam.env", std::ios::binary);
-    for (const auto& [name, value] : cameras.settings()) settings << name << "=" << value << "\n";
-    settings << "VCAM_LOG=" << unix_name(folder_ / "cameras.log") << "\n";
-  }
-
-  fs::path folder_;
-};
-
 // Waits up to `limit` for the program's top-level window of exactly this title.
-HWND wait_for_window(const RunningProgram& program, const std::string& title,
+HWND wait_for_window(const Program& program, const std::string& title,
                      std::chrono::milliseconds limit) {
   return wintest::wait_for_window({program.id(), std::wstring(title.begin(), title.end()), L""},
                                   limit);
@@ -176,22 +66,22 @@ void press(HWND window, char key) { PostMessageA(window, WM_CHAR, static_cast<WP
 class WindowsCameras : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (const std::string why = rig_.missing(); !why.empty()) GTEST_SKIP() << why;
+    if (const std::string why = e2e::why_no_virtual_camera(); !why.empty()) GTEST_SKIP() << why;
   }
-  Rig rig_{::testing::UnitTest::GetInstance()->current_test_info()->name()};
+  CameraRig rig_{::testing::UnitTest::GetInstance()->current_test_info()->name()};
 };
 
 TEST_F(WindowsCameras, CamprobeCountsUpToSixCameras) {
   for (const auto& [cameras, counted] : {std::pair{0, 0}, {1, 1}, {3, 3}, {7, 6}}) {
-    const ProgramRun probe = rig_.run(kCamprobe, "camprobe.exe -n", cameras);
+    const Finished probe = rig_.run(kCamprobe, {"-n"}, cameras);
     EXPECT_EQ(probe.out, "nCam = " + std::to_string(counted) + "\r\n") << cameras << " cameras";
-    EXPECT_EQ(probe.status, 0);
+    EXPECT_EQ(probe.ending, 0);
     EXPECT_EQ(probe.err, "");
   }
 }
 
 TEST_F(WindowsCameras, TheCountAsksEveryCountedCameraForTheSizeGiven) {
-  const ProgramRun probe = rig_.run(kCamprobe, "camprobe.exe -n -w 320 -h 240", 2);
+  const Finished probe = rig_.run(kCamprobe, {"-n", "-w", "320", "-h", "240"}, 2);
   EXPECT_EQ(probe.out, "nCam = 2\r\n");
   for (const char* camera : {"0.", "1."}) {
     bool sized = false;
@@ -205,26 +95,27 @@ TEST_F(WindowsCameras, TheCountAsksEveryCountedCameraForTheSizeGiven) {
 // afterwards sets it up again only when the size is another.
 TEST_F(WindowsCameras, EachCameraIsSetUpOnceAtTheSizeItHas) {
   using SetUps = std::map<int, int>;
-  const std::pair<const char*, SetUps> runs[] = {
-      {"camprobe.exe -n", {{0, 1}, {1, 1}}},
-      {"camprobe.exe -c 0 -f a.png", {{0, 1}}},
-      {"camprobe.exe -c 1 -f b.png", {{0, 1}, {1, 1}}},
-      {"camprobe.exe -n -w 320 -h 240", {{0, 2}, {1, 2}}},
-      {"camprobe.exe -c 1 -f b.png -w 320 -h 240", {{0, 1}, {1, 2}}},
+  const std::pair<std::vector<std::string>, SetUps> runs[] = {
+      {{"-n"}, {{0, 1}, {1, 1}}},
+      {{"-c", "0", "-f", "a.png"}, {{0, 1}}},
+      {{"-c", "1", "-f", "b.png"}, {{0, 1}, {1, 1}}},
+      {{"-n", "-w", "320", "-h", "240"}, {{0, 2}, {1, 2}}},
+      {{"-c", "1", "-f", "b.png", "-w", "320", "-h", "240"}, {{0, 1}, {1, 2}}},
   };
-  for (const auto& [command, setups] : runs) {
+  for (const auto& [args, setups] : runs) {
+    SCOPED_TRACE(::testing::PrintToString(args));
     rig_.forget_log();
-    const ProgramRun probe = rig_.run(kCamprobe, command, 2);
-    EXPECT_EQ(probe.status, 0) << command;
-    EXPECT_EQ(rig_.setups(), setups) << command;
+    const Finished probe = rig_.run(kCamprobe, args, 2);
+    EXPECT_EQ(probe.ending, 0);
+    EXPECT_EQ(rig_.setups(), setups);
   }
 }
 
 TEST_F(WindowsCameras, CamprobeSavesCameraOnesFrameInEachFormat) {
   for (const std::string name : {"shot.png", "shot.jpg", "shot.tif"}) {
-    const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 1 -f " + name, 2);
+    const Finished save = rig_.run(kCamprobe, {"-c", "1", "-f", name}, 2);
     EXPECT_EQ(save.out, "") << name;
-    EXPECT_EQ(save.status, 0);
+    EXPECT_EQ(save.ending, 0);
     const auto mark = vcam::read_frame_mark(rig_.file(name));
     ASSERT_TRUE(mark.has_value()) << name;
     EXPECT_EQ(mark->camera, 1) << name;
@@ -232,22 +123,22 @@ TEST_F(WindowsCameras, CamprobeSavesCameraOnesFrameInEachFormat) {
 }
 
 TEST_F(WindowsCameras, CamprobeReportsACameraThatIsNotThere) {
-  const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 1 -f shot.png", 1);
+  const Finished save = rig_.run(kCamprobe, {"-c", "1", "-f", "shot.png"}, 1);
   EXPECT_EQ(save.out, "error cn=1\r\n");
-  EXPECT_EQ(save.status, 0);
+  EXPECT_EQ(save.ending, 0);
   EXPECT_FALSE(fs::exists(rig_.file("shot.png")));
 }
 
 // The preview of camera `camera` until a key; the file written shows that camera, in a
 // frame that came after the first (the one that showed the camera works).
-void expect_snapshot(const Rig& rig, const std::string& command, int camera,
+void expect_snapshot(const CameraRig& rig, const std::vector<std::string>& args, int camera,
                      const std::string& file, const Cameras& cameras = 2,
                      const std::string& picture = "") {
   rig.forget_log();
-  auto capture = rig.start(kCapture, command, cameras);
+  auto capture = rig.start(kCapture, args, cameras);
   const std::string title = "CAM  " + std::to_string(camera);
   const HWND window = wait_for_window(*capture, title, 30s);
-  ASSERT_NE(window, nullptr) << "no window " << title << ": " << capture->finish(0ms).out;
+  ASSERT_NE(window, nullptr) << "no window " << title << ": " << capture->output();
   const SIZE size = picture_size(window, 640, 480, 10s);
   EXPECT_EQ(size.cx, 640);
   EXPECT_EQ(size.cy, 480);
@@ -257,10 +148,8 @@ void expect_snapshot(const Rig& rig, const std::string& command, int camera,
     EXPECT_TRUE(save_window_picture(window, fs::path(ARTEFACT_FOLDER) / picture));
   }
   press(window, 'x');
-  const ProgramRun run = capture->finish(10s);
-  EXPECT_TRUE(run.ended) << "still running 10 s after the key";
-  EXPECT_EQ(run.out, "save_image " + std::to_string(camera) + "\r\n");
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(capture->wait(10s), 0) << "10 s after the key";
+  EXPECT_EQ(capture->output(), "save_image " + std::to_string(camera) + "\r\n");
   const auto mark = vcam::read_frame_mark(rig.file(file));
   ASSERT_TRUE(mark.has_value()) << file;
   EXPECT_EQ(mark->camera, camera);
@@ -270,11 +159,11 @@ void expect_snapshot(const Rig& rig, const std::string& command, int camera,
 }
 
 TEST_F(WindowsCameras, CapturesSnapshotIsTheFrameOnScreenAsTif) {
-  expect_snapshot(rig_, "capture.exe", 0, "test.tif", 2, "capture-preview.bmp");
+  expect_snapshot(rig_, {}, 0, "test.tif", 2, "capture-preview.bmp");
 }
 
 TEST_F(WindowsCameras, CapturesSnapshotIsTheFrameOnScreenAsJpegAtQuality100) {
-  expect_snapshot(rig_, "capture.exe -f shot.jpg", 0, "shot.jpg");
+  expect_snapshot(rig_, {"-f", "shot.jpg"}, 0, "shot.jpg");
   const std::vector<int> tables =
       cam::testing::quantisation_values(cam::testing::read_file(rig_.file("shot.jpg")));
   ASSERT_GE(tables.size(), 64u);
@@ -282,7 +171,7 @@ TEST_F(WindowsCameras, CapturesSnapshotIsTheFrameOnScreenAsJpegAtQuality100) {
 }
 
 TEST_F(WindowsCameras, TheViewerShowsBothCamerasAndEndsOnAKey) {
-  auto capture = rig_.start(kCapture, "capture.exe -a -n 2", 2);
+  auto capture = rig_.start(kCapture, {"-a", "-n", "2"}, 2);
   const HWND first = wait_for_window(*capture, "CAM  0 ", 30s);
   const HWND second = wait_for_window(*capture, "CAM  1 ", 30s);
   ASSERT_NE(first, nullptr);
@@ -298,16 +187,14 @@ TEST_F(WindowsCameras, TheViewerShowsBothCamerasAndEndsOnAKey) {
     std::this_thread::sleep_for(50ms);
   ASSERT_GE(frames_of_camera_1(), 3) << "camera 1 showed no 3 frames within 10 s";
   press(second, 'x');
-  const ProgramRun run = capture->finish(20s);
-  EXPECT_TRUE(run.ended);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(capture->wait(20s), 0);
+  EXPECT_EQ(capture->output(), "");
   rig_.expect_all_closed();
   EXPECT_EQ(rig_.setups(), (std::map<int, int>{{0, 1}, {1, 1}}));
 }
 
 TEST_F(WindowsCameras, CamprobesViewKeepsOnUntilEsc) {
-  auto probe = rig_.start(kCamprobe, "camprobe.exe -w 320 -h 240", 1);
+  auto probe = rig_.start(kCamprobe, {"-w", "320", "-h", "240"}, 1);
   const HWND window = wait_for_window(*probe, "Capture", 30s);
   ASSERT_NE(window, nullptr);
   const SIZE size = picture_size(window, 320, 240, 10s);
@@ -319,10 +206,8 @@ TEST_F(WindowsCameras, CamprobesViewKeepsOnUntilEsc) {
   ASSERT_TRUE(rig_.wait_for_log(" frame ", frames_then + 10, 20s));
   EXPECT_TRUE(probe->running());
   press(window, 27);
-  const ProgramRun run = probe->finish(20s);
-  EXPECT_TRUE(run.ended);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(probe->wait(20s), 0);
+  EXPECT_EQ(probe->output(), "");
 }
 
 // What Windows shows that Linux does not.
@@ -330,21 +215,21 @@ TEST_F(WindowsCameras, CamprobesViewKeepsOnUntilEsc) {
 // DirectShow hands back a picture of the right size when no frame came in time; the
 // tools must not take it for a frame.
 TEST_F(WindowsCameras, ASilentCameraGivesNoPicture) {
-  const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 0 -f shot.png", Cameras(1).silent("0"));
+  const Finished save = rig_.run(kCamprobe, {"-c", "0", "-f", "shot.png"}, Cameras(1).silent("0"));
   EXPECT_EQ(save.out, "error cn=0\r\n");
-  EXPECT_EQ(save.status, 0);
+  EXPECT_EQ(save.ending, 0);
   EXPECT_FALSE(fs::exists(rig_.file("shot.png")));
 }
 
 TEST_F(WindowsCameras, ABusyCameraKeepsItsNumberAndFailsToStart) {
   const Cameras busy_first = Cameras(2).busy("0");
-  const ProgramRun count = rig_.run(kCamprobe, "camprobe.exe -n", busy_first);
+  const Finished count = rig_.run(kCamprobe, {"-n"}, busy_first);
   EXPECT_EQ(count.out, "nCam = 0\r\n");
-  const ProgramRun capture = rig_.run(kCapture, "capture.exe", busy_first);
+  const Finished capture = rig_.run(kCapture, {}, busy_first);
   EXPECT_EQ(capture.out, "can not open capture camera\r\n");
-  EXPECT_EQ(capture.status, -1);
+  EXPECT_EQ(capture.ending, -1);
   // Camera 1 is still camera 1.
-  expect_snapshot(rig_, "capture.exe -c 1 -f one.png", 1, "one.png", busy_first);
+  expect_snapshot(rig_, {"-c", "1", "-f", "one.png"}, 1, "one.png", busy_first);
 }
 
 // A viewer of the earlier pictures holds them open, sharing reading and writing but not
@@ -353,19 +238,19 @@ TEST_F(WindowsCameras, BothToolsWriteIntoFilesAViewerHolds) {
   const wintest::HeldFile saved(rig_.file("saved.png"), "earlier", wintest::kLikeJava);
   const wintest::HeldFile shot(rig_.file("shot.png"), "earlier", wintest::kLikeJava);
   ASSERT_TRUE(saved.held() && shot.held());
-  const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 1 -f saved.png", 2);
+  const Finished save = rig_.run(kCamprobe, {"-c", "1", "-f", "saved.png"}, 2);
   EXPECT_EQ(save.out, "");
-  EXPECT_EQ(save.status, 0);
+  EXPECT_EQ(save.ending, 0);
   const auto mark = vcam::read_frame_mark(rig_.file("saved.png"));
   ASSERT_TRUE(mark.has_value());
   EXPECT_EQ(mark->camera, 1);
-  expect_snapshot(rig_, "capture.exe -f shot.png", 0, "shot.png");
+  expect_snapshot(rig_, {"-f", "shot.png"}, 0, "shot.png");
 }
 
 TEST_F(WindowsCameras, ACameraUnpluggedDuringThePreviewIsReported) {
-  const ProgramRun run = rig_.run(kCapture, "capture.exe", Cameras(1).frames("0:30"), 30s);
+  const Finished run = rig_.run(kCapture, {}, Cameras(1).frames("0:30"), 30s);
   EXPECT_EQ(run.out, "Can not open Camera 0\r\n");
-  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.ending, 1);
   EXPECT_FALSE(fs::exists(rig_.file("test.tif")));
 }
 
@@ -400,10 +285,10 @@ TEST_F(WindowsFileNames, EachNameIsTheFileWrittenAndNoOther) {
   fs::create_directory(rig_.file(u8"사진"));
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
-    const ProgramRun save = rig_.run(kCamprobe, "camprobe.exe -c 1 -f \"" + name + "\"", 2);
+    const Finished save = rig_.run(kCamprobe, {"-c", "1", "-f", name}, 2);
     EXPECT_EQ(save.out, "");
-    EXPECT_EQ(save.status, 0);
-    EXPECT_THAT(rig_.files(), UnorderedElementsAre("cameras.log", name, "vcam.env"));
+    EXPECT_EQ(save.ending, 0);
+    EXPECT_THAT(rig_.files_left(), ElementsAre(name));
     const auto mark = vcam::read_frame_mark(rig_.file(name));
     ASSERT_TRUE(mark.has_value());
     EXPECT_EQ(mark->camera, 1);
@@ -413,11 +298,11 @@ TEST_F(WindowsFileNames, EachNameIsTheFileWrittenAndNoOther) {
 
 // The failure line names the file as the console shows it, in the ANSI code page.
 TEST_F(WindowsFileNames, ANameThatCannotBeWrittenIsReportedAndChangesNothing) {
-  const ProgramRun save = rig_.run(kCamprobe, u8"camprobe.exe -c 1 -f 없음\\café.png", 2);
+  const Finished save = rig_.run(kCamprobe, {"-c", "1", "-f", u8"없음\\café.png"}, 2);
   const std::string shown = code_page_ == 932 ? "??\\cafe.png" : "??\\caf\xe9.png";
   EXPECT_EQ(save.out, "error file=" + shown + "\r\n");
-  EXPECT_EQ(save.status, 0);
-  EXPECT_THAT(rig_.files(), UnorderedElementsAre("cameras.log", "vcam.env"));
+  EXPECT_EQ(save.ending, 0);
+  EXPECT_THAT(rig_.files_left(), IsEmpty());
 }
 
 // Two names that read alike in the code page (café is cafe in 932) are two files all the
@@ -426,18 +311,18 @@ TEST_F(WindowsFileNames, OfTwoNamesThatReadAlikeTheLastIsWritten) {
   const std::string plain = "cafe.png", accented = u8"caf\u00e9.png";
   for (const auto& [first, last] : {std::pair{plain, accented}, std::pair{accented, plain}}) {
     SCOPED_TRACE(last);
-    const ProgramRun save =
-        rig_.run(kCamprobe, "camprobe.exe -c 1 -f " + first + " -f " + last, 2);
+    const Finished save =
+        rig_.run(kCamprobe, {"-c", "1", "-f", first, "-f", last}, 2);
     EXPECT_EQ(save.out, "");
-    EXPECT_EQ(save.status, 0);
-    EXPECT_THAT(rig_.files(), UnorderedElementsAre("cameras.log", last, "vcam.env"));
+    EXPECT_EQ(save.ending, 0);
+    EXPECT_THAT(rig_.files_left(), ElementsAre(last));
     fs::remove(rig_.file(last));
   }
 }
 
 TEST_F(WindowsFileNames, CapturesSnapshotTakesANameOutsideTheCodePage) {
-  expect_snapshot(rig_, u8"capture.exe -f 사진.png", 0, u8"사진.png");
-  EXPECT_THAT(rig_.files(), UnorderedElementsAre("cameras.log", u8"사진.png", "vcam.env"));
+  expect_snapshot(rig_, {"-f", u8"사진.png"}, 0, u8"사진.png");
+  EXPECT_THAT(rig_.files_left(), ElementsAre(u8"사진.png"));
 }
 
 }  // namespace
