@@ -1,10 +1,13 @@
 """Checks an unpacked release package for what its reader relies on; the first fault found
 stops the check with a line that names it.
 
-    package_check.py FOLDER
+    package_check.py FOLDER FILE...
 
-- it holds exactly the files a package holds;
-- SHA256SUMS names each other file once, and every sum verifies;
+FILE: what the package holds besides SHA256SUMS, the programs (.exe) among them, as
+scripts/lib/package.sh names them.
+
+- it holds exactly those files and SHA256SUMS;
+- SHA256SUMS names each of the files once, and every sum verifies;
 - the bill of materials, read as JSON, gives each program's SHA-256 under that
   program's own component;
 - GUIDE.txt starts with a UTF-8 byte order mark, by which Notepad knows its encoding,
@@ -20,9 +23,6 @@ import os
 import struct
 import sys
 
-PROGRAMS = ["QuelvarWin.exe", "camprobe.exe", "capture.exe"]
-DOCUMENTS = ["CamtoolsExample.java", "GUIDE.txt", "NOTICES.txt", "camtools.cdx.json"]
-FILES = sorted(PROGRAMS + DOCUMENTS + ["SHA256SUMS"])
 # DLLs that every Windows since XP has: the programs are linked statically otherwise.
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.dll",
                 "oleaut32.dll", "msvcrt.dll", "shell32.dll", "comctl32.dll", "comdlg32.dll",
@@ -45,35 +45,36 @@ def read(folder, name):
         return file.read()
 
 
-def check_files(folder):
+def check_files(folder, summed):
     held = sorted(os.path.relpath(os.path.join(root, name), folder)
                   for root, _, names in os.walk(folder) for name in names)
-    if held != FILES:
-        raise Fault("the package holds %s; it should hold %s" % (" ".join(held), " ".join(FILES)))
+    files = sorted(summed + ["SHA256SUMS"])
+    if held != files:
+        raise Fault("the package holds %s; it should hold %s" % (" ".join(held), " ".join(files)))
 
 
-def check_sums(folder):
+def check_sums(folder, summed):
     listed = {}
     for line in read(folder, "SHA256SUMS").decode().splitlines():
         digest, _, name = line.partition("  ")
         if name in listed:
             raise Fault("SHA256SUMS names %s twice" % name)
         listed[name] = digest
-    if sorted(listed) != sorted(PROGRAMS + DOCUMENTS):
+    if sorted(listed) != sorted(summed):
         raise Fault("SHA256SUMS names %s; it should name %s" % (
-            " ".join(sorted(listed)), " ".join(sorted(PROGRAMS + DOCUMENTS))))
+            " ".join(sorted(listed)), " ".join(sorted(summed))))
     for name, digest in sorted(listed.items()):
         if hashlib.sha256(read(folder, name)).hexdigest() != digest:
             raise Fault("SHA256SUMS: %s does not verify" % name)
 
 
-def check_bill(folder):
+def check_bill(folder, programs):
     try:
         bill = json.loads(read(folder, "camtools.cdx.json"))
     except ValueError as why:
         raise Fault("the bill of materials is no JSON: %s" % why)
     components = {c.get("name"): c for c in bill.get("components", [])}
-    for name in PROGRAMS:
+    for name in programs:
         hashes = components.get(name, {}).get("hashes", [])
         given = [h.get("content") for h in hashes if h.get("alg") == "SHA-256"]
         if given != [hashlib.sha256(read(folder, name)).hexdigest()]:
@@ -154,13 +155,14 @@ def check_program(folder, name):
         raise Fault("%s: imports %s, which Windows does not have" % (name, ", ".join(foreign)))
 
 
-def main(folder):
+def main(folder, summed):
+    programs = [name for name in summed if name.endswith(".exe")]
     try:
-        check_files(folder)
-        check_sums(folder)
-        check_bill(folder)
+        check_files(folder, summed)
+        check_sums(folder, summed)
+        check_bill(folder, programs)
         check_guide(folder)
-        for name in PROGRAMS:
+        for name in programs:
             check_program(folder, name)
     except Fault as fault:
         print(fault)
@@ -171,4 +173,4 @@ def main(folder):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(main(sys.argv[1], sys.argv[2:]))

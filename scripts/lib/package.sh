@@ -1,0 +1,9 @@
+# Sourced, from the project's folder, by every script that makes or checks a release
+# package: what the package is. The version is the project's, in CMakeLists.txt.
+package_version=$(sed -n 's/^project(camtools VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+package_name=camtools-$package_version-win32.zip
+# The programs, each where a build makes it; the package holds them by name alone.
+package_built_programs=(capture/capture.exe camprobe/camprobe.exe launcher/QuelvarWin.exe)
+package_programs=("${package_built_programs[@]##*/}")
+# What the release writes beside them; SHA256SUMS sums all the others.
+package_documents=(CamtoolsExample.java GUIDE.txt NOTICES.txt camtools.cdx.json)
