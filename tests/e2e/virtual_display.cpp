@@ -1,19 +1,14 @@
 #include "virtual_display.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <thread>
-
-extern char** environ;
 
 namespace e2e {
 
@@ -29,42 +24,22 @@ bool have_program(const char* name) {
 
 }  // namespace
 
-// Xvfb picks a free display number itself (-displayfd) and tells it through a pipe, so
-// tests that start displays side by side never end up sharing one.
+// Xvfb picks a free display number itself and tells it on its standard output
+// (-displayfd 1), so tests that start displays side by side never end up sharing one.
 VirtualDisplay::VirtualDisplay() {
   if (!have_program("Xvfb") || !have_program("xdotool")) return;
-  int ends[2];
-  if (pipe(ends) != 0) return;
-  const std::string fd = std::to_string(ends[1]);
-  const char* argv[] = {"Xvfb",      "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-                        "-nolisten", "tcp",        nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addclose(&actions, ends[0]);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 1, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 1, 0);
-  pid_t pid = -1;
-  const int failed =
-      posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(ends[1]);
-  if (failed) {
-    close(ends[0]);
-    failure_ = std::string("Xvfb could not be started: ") + std::strerror(failed);
+  auto server = std::make_unique<Program>(
+      "Xvfb", std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24",
+                                     "-nolisten", "tcp"},
+      Environment{}, "/", fs::temp_directory_path());
+  const std::string line = server->read_line(10s);
+  const std::string number = line.substr(0, line.find('\n'));
+  if (line.empty() || line.back() != '\n' || number.empty() || !server->running()) {
+    failure_ = server->started() ? "Xvfb named no display within 10 s (it said \"" + number + "\")"
+                                 : "Xvfb could not be started";
     return;
   }
-  std::string number;
-  pollfd ready = {ends[0], POLLIN, 0};
-  char c = 0;
-  while (poll(&ready, 1, 10000) == 1 && read(ends[0], &c, 1) == 1 && c != '\n') number += c;
-  close(ends[0]);
-  if (c != '\n' || number.empty() || waitpid(pid, nullptr, WNOHANG) != 0) {
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    failure_ = "Xvfb named no display within 10 s (it said \"" + number + "\")";
-    return;
-  }
-  pid_ = pid;
+  xvfb_ = std::move(server);
   name_ = ":" + number;
 }
 
@@ -75,9 +50,9 @@ void require_display(const VirtualDisplay& display) {
 }
 
 VirtualDisplay::~VirtualDisplay() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  waitpid(pid_, nullptr, 0);
+  // Asked to end, the server removes its socket and lock file.
+  if (xvfb_ != nullptr && xvfb_->running()) kill(static_cast<pid_t>(xvfb_->id()), SIGTERM);
+  if (xvfb_ != nullptr) xvfb_->wait(10s);
 }
 
 // Each helper has a limit: xdotool's --sync and import wait for the server, which a
@@ -121,12 +96,8 @@ std::string VirtualDisplay::wait_for_window(const std::string& title_pattern,
     if (!found.empty()) return found.front();
     std::this_thread::sleep_for(100ms);
   }
-  // No window: say whether the display itself is gone (asked without reaping it, so
-  // that the destructor's kill cannot reach another process of the same number).
-  siginfo_t ended = {};
-  if (pid_ > 0 && waitid(P_PID, pid_, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-      ended.si_pid == pid_)
-    ADD_FAILURE() << "Xvfb " << name_ << " has ended";
+  // No window: say whether the display itself is gone.
+  if (xvfb_ != nullptr && !xvfb_->running()) ADD_FAILURE() << "Xvfb " << name_ << " has ended";
   return "";
 }
 

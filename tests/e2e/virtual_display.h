@@ -1,9 +1,8 @@
 // An Xvfb display of the test's own, and the window and key work done on it with xdotool.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,7 @@ class VirtualDisplay {
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
   // False when Xvfb or xdotool is missing or the server did not come up.
-  bool available() const { return pid_ > 0; }
+  bool available() const { return xvfb_ != nullptr; }
   // Why an installed Xvfb gave no display; "" when it did, or is not installed.
   const std::string& failure() const { return failure_; }
   const std::string& name() const { return name_; }  // e.g. ":93"
@@ -50,7 +49,7 @@ class VirtualDisplay {
   // The same for a command that must succeed: a failure fails the test, saying which.
   Result must(const std::string& arguments) const;
 
-  pid_t pid_ = -1;
+  std::unique_ptr<Program> xvfb_;
   std::string name_;
   std::string failure_;
 };

@@ -36,7 +36,8 @@ using Environment = std::map<std::string, std::string>;
 
 class Program {
  public:
-  // Runs `file` with the arguments `argv`, the first of them its name as typed.
+  // Runs `file` (on Linux, one named without a folder is looked for on the PATH) with
+  // the arguments `argv`, the first of them its name as typed.
   Program(const std::filesystem::path& file, const std::vector<std::string>& argv,
           const Environment& environment, const std::filesystem::path& folder,
           const std::filesystem::path& errors_folder);

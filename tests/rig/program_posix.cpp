@@ -61,8 +61,9 @@ Program::Program(const std::filesystem::path& file, const std::vector<std::strin
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
-  if (posix_spawn(&process_->pid, file.c_str(), &actions, nullptr, pointers_to(args).data(),
-                  pointers_to(entries).data()) != 0)
+  // A file named without a folder is looked for on the PATH.
+  if (posix_spawnp(&process_->pid, file.c_str(), &actions, nullptr, pointers_to(args).data(),
+                   pointers_to(entries).data()) != 0)
     process_->pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(pipe_fds[1]);
