@@ -15,15 +15,8 @@ namespace {
 const std::string kCapture = CAPTURE_PROGRAM;
 const std::string kCamprobe = CAMPROBE_PROGRAM;
 
-struct Case {
-  std::string program;
-  std::vector<std::string> args;
-  std::string out;
-  int status;
-};
-
 TEST(Programs, EachRunWithNoCameraIsItsOneLineAndStatus) {
-  const Case cases[] = {
+  CameraRig("no-camera").expect_runs({
       {kCapture, {"-c", "3", "-v"}, "ver. 1.0\n", 255},
       {kCapture, {"-c", "16"}, "Over Cam No [<16]\n", 255},
       {kCapture, {"-f", "shot.xyz"}, "can not save image shot.xyz\n", 255},
@@ -33,15 +26,7 @@ TEST(Programs, EachRunWithNoCameraIsItsOneLineAndStatus) {
       // A missing camera is named as asked for, although camera 0 is missing too.
       {kCamprobe, {"-n"}, "nCam = 0\n", 0},
       {kCamprobe, {"-c", "1"}, "error cn=1\n", 0},
-  };
-  CameraRig rig("no-camera");
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.program + " " + ::testing::PrintToString(c.args));
-    const Finished run = rig.run(c.program, c.args, 0);
-    EXPECT_EQ(run.out, c.out);
-    EXPECT_EQ(run.ending, c.status);
-    EXPECT_EQ(run.err, "");
-  }
+  }, 0);
 }
 
 TEST(CaptureProgram, HelpShowsTheNameAsTypedAndExitsWith255) {

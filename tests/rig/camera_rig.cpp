@@ -71,6 +71,16 @@ Finished CameraRig::run(const std::string& program, const std::vector<std::strin
   return {ending, running->output(), running->errors()};
 }
 
+void CameraRig::expect_runs(const std::vector<ExpectedRun>& runs, const Cameras& cameras) const {
+  for (const ExpectedRun& expected : runs) {
+    SCOPED_TRACE(expected.program + " " + ::testing::PrintToString(expected.args));
+    const Finished finished = run(expected.program, expected.args, cameras);
+    EXPECT_EQ(finished.out, expected.out);
+    EXPECT_EQ(finished.ending, expected.status);
+    EXPECT_EQ(finished.err, "");
+  }
+}
+
 fs::path CameraRig::file(const std::string& name) const { return folder_ / fs::u8path(name); }
 
 std::vector<std::string> CameraRig::files_left() const {

@@ -25,6 +25,15 @@ struct Finished {
   std::string err;
 };
 
+// A run and what a parent must see of it: exactly `out` on standard output, the status,
+// nothing on standard error.
+struct ExpectedRun {
+  std::string program;
+  std::vector<std::string> args;
+  std::string out;
+  int status;
+};
+
 class CameraRig {
  public:
   // A new folder of the test's own; it is removed at the end unless the test failed.
@@ -38,8 +47,10 @@ class CameraRig {
   std::unique_ptr<Program> start(const std::string& program, const std::vector<std::string>& args,
                                  const Cameras& cameras, const Environment& environment = {}) const;
   // Runs `program` to its end, up to `limit`.
-  Finished run(const std::string& program, const std::vector<std::string>& args, const Cameras& cameras,
-          std::chrono::milliseconds limit = 30s) const;
+  Finished run(const std::string& program, const std::vector<std::string>& args,
+               const Cameras& cameras, std::chrono::milliseconds limit = 30s) const;
+  // Runs each to its end on the cameras and checks it, naming the run in a failure.
+  void expect_runs(const std::vector<ExpectedRun>& runs, const Cameras& cameras) const;
 
   // The camera log's lines so far.
   std::vector<std::string> log() const;
