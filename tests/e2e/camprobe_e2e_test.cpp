@@ -7,8 +7,8 @@
 #include <fstream>
 
 #include "camera_rig.h"
-#include "virtual_display.h"
 #include "frame_decoder.h"
+#include "virtual_display.h"
 
 namespace e2e {
 namespace {

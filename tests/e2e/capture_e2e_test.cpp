@@ -10,10 +10,10 @@
 #include <thread>
 
 #include "camera_rig.h"
-#include "virtual_display.h"
 #include "frame_decoder.h"
 #include "jpeg_tables.h"
 #include "read_file.h"
+#include "virtual_display.h"
 
 namespace e2e {
 namespace {
@@ -80,7 +80,8 @@ TEST_F(CaptureOnDisplay, ASnapshotWritesTheNamedJpegAtQuality100) {
 // Two webcams, each with its metadata node.
 TEST_F(CaptureOnDisplay, TheViewerShowsEveryCameraAndEndsOnAKey) {
   CameraRig rig("viewer");
-  auto capture = rig.start(kCapture, {"-a", "-n", "2"}, Cameras(4).metadata("1,3"), display_.environment());
+  auto capture =
+      rig.start(kCapture, {"-a", "-n", "2"}, Cameras(4).metadata("1,3"), display_.environment());
   EXPECT_FALSE(display_.wait_for_window("^CAM  0 $", 15s).empty()) << capture->errors();
   const std::string second = display_.wait_for_window("^CAM  1 $", 15s);
   ASSERT_FALSE(second.empty());

@@ -16,9 +16,9 @@
 #include <thread>
 
 #include "camera_rig.h"
-#include "virtual_display.h"
 #include "frame_decoder.h"
 #include "read_file.h"
+#include "virtual_display.h"
 
 namespace e2e {
 namespace {
@@ -151,7 +151,8 @@ TEST(Faults, ASaveThatFailsChangesNothing) {
     bool earlier;  // whether a picture is at the name first
   };
   const Save saves[] = {
-      {"silent-camera", kCamprobe, {"-f", "shot.png"}, Cameras(1).silent("0"), "error cn=0\n", true},
+      {"silent-camera", kCamprobe, {"-f", "shot.png"}, Cameras(1).silent("0"), "error cn=0\n",
+       true},
       {"missing-folder", kCamprobe, {"-f", "nosuch/shot.png"}, 1, "error file=nosuch/shot.png\n",
        false},
       // The write runs out of room part way: a file size limit (SIGXFSZ ignored, so the
@@ -272,7 +273,8 @@ TEST(Faults, ASaveWithoutProc) {
 // naming the finished file and the rename; it holds a whole picture and its name is
 // never used again. Removes it, so each run starts alike.
 enum class Left { Earlier, NewPicture };
-Left check_what_a_kill_left(const CameraRig& rig, const std::string& name, const std::string& when) {
+Left check_what_a_kill_left(const CameraRig& rig, const std::string& name,
+                            const std::string& when) {
   for (const std::string& left : rig.files_left()) {
     if (left == name) continue;
     EXPECT_EQ(left.rfind(name + ".tmp-", 0), 0u) << left << " left behind " << when;
@@ -325,8 +327,8 @@ TEST(Interrupted, ASaveKilledAtAnyMomentLeavesAWholeFile) {
   const auto start = steady_clock::now();
   auto timed = rig.start(kCamprobe, args, held);
   const milliseconds timing_limit = within(10s);
-  for (auto waited = 0ms; read_file(rig.folder() + "/shot.bmp") == kEarlier && waited < timing_limit;
-       waited += 1ms)
+  for (auto waited = 0ms;
+       read_file(rig.folder() + "/shot.bmp") == kEarlier && waited < timing_limit; waited += 1ms)
     std::this_thread::sleep_for(1ms);
   const auto replace_time = steady_clock::now() - start;
   send(*timed, SIGKILL);

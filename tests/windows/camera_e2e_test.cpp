@@ -85,7 +85,8 @@ TEST_F(WindowsCameras, TheCountAsksEveryCountedCameraForTheSizeGiven) {
   EXPECT_EQ(probe.out, "nCam = 2\r\n");
   for (const char* camera : {"0.", "1."}) {
     bool sized = false;
-    for (const std::string& line : rig_.log_with("size 320x240")) sized |= line.rfind(camera, 0) == 0;
+    for (const std::string& line : rig_.log_with("size 320x240"))
+      sized |= line.rfind(camera, 0) == 0;
     EXPECT_TRUE(sized) << "camera " << camera << " was not asked for 320x240";
   }
   rig_.expect_all_closed();
