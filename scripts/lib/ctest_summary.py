@@ -1,8 +1,9 @@
 """Counts a ctest JUnit report for the set-up scripts' stage lines.
 
     ctest_summary.py REPORT TOTALS   prints "N passed, N failed, N skipped" and, on lines
-                                     of their own, each failed test, each skipped test
-                                     and why, and each test Wine had to start twice;
+                                     of their own, each failed test with what it said
+                                     from its start on, each skipped test and why, and
+                                     each test Wine had to start twice;
                                      adds the counts to the TOTALS file. Under CI (the
                                      variable CI set), a skip for any reason but the
                                      machine's known limits below counts as a failure,
@@ -59,6 +60,20 @@ def wine_crash(case):
     return None
 
 
+def failure_said(case, limit=20):
+    """What a failed test said once gtest started it (a crash says less), at most LIMIT
+    lines: the log's tail shows only the last tests, and a rare failure is seen once."""
+    lines = [line for line in (case.findtext("system-out") or "").splitlines() if line.strip()]
+    start = next((index + 1 for index, line in enumerate(lines) if line.startswith("[ RUN")),
+                 max(0, len(lines) - limit))
+    said = lines[start:start + limit]
+    failure = case.find("failure")
+    message = failure.get("message") if failure is not None else None
+    if message and message != "Failed":
+        said.append("(ctest: %s)" % message)
+    return said
+
+
 def count(report_path, strict):
     passed, failed, skipped, unknown, rerun = 0, [], [], [], []
     for case in ElementTree.parse(report_path).getroot().iter("testcase"):
@@ -74,7 +89,7 @@ def count(report_path, strict):
             else:
                 skipped.append((name, reason))
         elif case.find("failure") is not None or case.find("error") is not None or status == "fail":
-            failed.append(name)
+            failed.append((name, failure_said(case)))
         else:
             passed += 1
     return passed, failed, skipped, unknown, rerun
@@ -92,7 +107,9 @@ def report(counts, totals_path):
                                                    len(skipped))]
     if ran_nothing:
         lines.append("  no test ran")
-    lines += ["  failed %s" % name for name in failed]
+    for name, said in failed:
+        lines.append("  failed %s" % name)
+        lines += ["    | %s" % line for line in said]
     lines += ["  failed %s: skipped for what is no known limit of this machine: %s" % case
               for case in unknown]
     lines += ["  skipped %s: %s" % case for case in skipped]
