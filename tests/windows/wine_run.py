@@ -19,6 +19,8 @@ WINE_CRASHES = (signal.SIGSEGV, signal.SIGBUS)
 
 def main(command):
     status = subprocess.call(command)
+    if status > 1:  # not gtest's verdict: Wine's, or an exception code's low byte
+        print("(ended with status %d, which is not gtest's)" % status, flush=True)
     if status >= 0:
         return status
     if -status not in WINE_CRASHES:  # ended from outside: end the same way
