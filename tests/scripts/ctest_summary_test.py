@@ -5,6 +5,7 @@ the stage's lines, where CI's printout shows them.
 """
 import os
 import subprocess
+import sys
 import tempfile
 import unittest
 
@@ -44,8 +45,9 @@ class FailedTests(unittest.TestCase):
             report = os.path.join(folder, "report.xml")
             with open(report, "w") as file:
                 file.write(REPORT)
-            run = subprocess.run(["python3", SCRIPT, report, os.path.join(folder, "totals")],
-                                 capture_output=True, text=True, env={"PATH": os.environ["PATH"]})
+            totals = os.path.join(folder, "totals")
+            run = subprocess.run([sys.executable, SCRIPT, report, totals], capture_output=True,
+                                 text=True, env={"PATH": os.environ["PATH"]})
         self.assertEqual(run.stdout, "1 passed, 2 failed, 0 skipped\n"
                                      "  failed A.fails\n"
                                      "    | x.cpp:1: Failure\n"

@@ -6,6 +6,7 @@ failure, said or crashed, is the result as it came.
 """
 import os
 import subprocess
+import sys
 import tempfile
 import unittest
 
@@ -19,7 +20,7 @@ class Runs(unittest.TestCase):
         with tempfile.TemporaryDirectory() as folder:
             mark = os.path.join(folder, "ran")
             script = 'if [ -e "$0" ]; then %s; else touch "$0"; %s; fi' % (second, first)
-            return subprocess.run(["python3", WINE_RUN, "sh", "-c", script, mark],
+            return subprocess.run([sys.executable, WINE_RUN, "sh", "-c", script, mark],
                                    capture_output=True, text=True)
 
     def test_a_run_that_ended_before_printing_anything_runs_once_more(self):
