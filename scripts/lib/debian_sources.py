@@ -1,13 +1,15 @@
-"""Says which source entries an apt configuration lacks for Debian's own archives.
+"""Says which entries an apt configuration lacks for Debian's own archives.
 
-    debian_sources.py APT_FOLDER CODENAME OWN_FILE
+    debian_sources.py [--backports] APT_FOLDER CODENAME OWN_FILE[,OWN_FILE...]
 
 Reads the entries of APT_FOLDER (sources.list, sources.list.d/*.list in the one-line
-form, sources.list.d/*.sources in the deb822 form; OWN_FILE, a name in sources.list.d,
-is left out) and prints, in the deb822 form, a deb-src entry for each Debian archive
-listed as deb without a deb-src beside it. It prints nothing when every one has its
-source entry already. When the folder lists no Debian archive at all, it prints one line
-that names the files it read and exits with 1.
+form, sources.list.d/*.sources in the deb822 form; the OWN_FILEs, names in
+sources.list.d, are left out) and prints, in the deb822 form, a deb-src entry for each
+Debian archive listed as deb without a deb-src beside it. It prints nothing when every
+one has its source entry already. With --backports it prints instead a deb entry for
+CODENAME-backports on the archive that lists CODENAME, with that entry's options, or
+nothing when the backports are listed already. When the folder lists no Debian archive
+at all, it prints one line that names the files it read and exits with 1.
 
 An archive is Debian's when its address names Debian and its suite is the release's
 (CODENAME, or CODENAME-updates, -security, -backports): entries of other vendors keep
@@ -99,7 +101,7 @@ def read_folder(apt, own):
     listed += sorted(glob.glob(os.path.join(apt, "sources.list.d", "*.list")))
     listed += sorted(glob.glob(os.path.join(apt, "sources.list.d", "*.sources")))
     for path in listed:
-        if not os.path.isfile(path) or os.path.basename(path) == own:
+        if not os.path.isfile(path) or os.path.basename(path) in own:
             continue
         files.append(path)
         entries += deb822_entries(path) if path.endswith(".sources") else one_line_entries(path)
@@ -130,15 +132,31 @@ def missing_sources(entries, codename):
     return "\n".join(text)
 
 
-def main(apt, codename, own):
-    files, entries = read_folder(apt, own)
+def backports(entries, codename):
+    """A deb stanza for the release's backports on the archive that lists the release."""
+    suite = codename + "-backports"
+    debs = [e for e in entries if e.kind == "deb" and e.is_debian(codename)]
+    if any(e.suite == suite for e in debs):
+        return ""
+    for entry in debs:
+        if entry.suite == codename:
+            stanza = ["Types: deb", "URIs: " + entry.uri, "Suites: " + suite, "Components: main"]
+            stanza += ["%s: %s" % option for option in sorted(entry.options.items())]
+            return "\n".join(stanza) + "\n"
+    return ""
+
+
+def main(arguments):
+    wanted = backports if arguments[0] == "--backports" else missing_sources
+    apt, codename, own = arguments[-3:]
+    files, entries = read_folder(apt, own.split(","))
     if not any(entry.is_debian(codename) for entry in entries):
         print("no Debian archive for %s is listed in %s" % (
             codename, ", ".join(files) if files else "any file of " + apt))
         return 1
-    sys.stdout.write(missing_sources(entries, codename))
+    sys.stdout.write(wanted(entries, codename))
     return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1], sys.argv[2], sys.argv[3]))
+    sys.exit(main(sys.argv[1:]))

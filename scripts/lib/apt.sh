@@ -1,0 +1,19 @@
+# Sourced by the scripts that change the machine's packages: apt as root or through sudo.
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+
+# apt_update: brings apt's lists up to date. A mirror can serve one list that does not
+# match its index ("File has unexpected size ... Mirror sync in progress?"): apt-get
+# update then fails, yet apt goes on with every list it could fetch and the old ones.
+# That is said, with apt's own lines, and is no failure here: an install that needs what
+# is missing fails then, naming it. Returns 1 when a list could not be fetched.
+apt_update() {
+  local log status=0
+  log=$(mktemp)
+  $sudo apt-get update -qq >"$log" 2>&1 || status=$?
+  cat "$log"
+  rm -f "$log"
+  [ $status -eq 0 ] && return 0
+  echo "apt-get update failed (status $status): going on with the lists apt has"
+  return 1
+}
