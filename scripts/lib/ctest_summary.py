@@ -24,7 +24,9 @@ import xml.etree.ElementTree as ElementTree
 
 # The only reasons a test may skip under CI: what a machine of this kind may lack.
 KNOWN_LIMITS = {
-    "no-32-bit": "the machine does not execute 32-bit x86 code",
+    "no-32-bit": "the machine runs no 32-bit x86 code, itself or through qemu-i386 (a kernel "
+                 "before 6.7 gives no private binfmt_misc), or its archive has no 32-bit Wine",
+    "no-private-binfmt": "the kernel (before 6.7) gives a user namespace no binfmt_misc table",
     "no-file-modes": "Wine's file system keeps no Unix permissions",
     "system-qt-exits": "Debian's OpenCV shows windows with Qt, which ends the process itself",
     "asan-needs-proc": "AddressSanitizer cannot start a program without /proc",
