@@ -64,6 +64,12 @@ i386_qemu() {
   echo "$qemu"
 }
 
+# Why a private binfmt_misc table cannot be had, where mounting one fails.
+i386_no_table() {
+  echo "binfmt_misc cannot be mounted in a private namespace" \
+    "(Linux 6.7 and later allow it; this is $(uname -r))"
+}
+
 # i386_in_namespace QEMU COMMAND [ARGUMENT...]: runs COMMAND in a private user and mount
 # namespace whose own binfmt_misc table runs i386 programs through QEMU. Flag F opens
 # QEMU at registration, so it serves whatever the namespace later mounts. Status 125:
@@ -73,12 +79,11 @@ i386_in_namespace() {
   shift
   unshare --user --map-root-user --mount -- /bin/sh -c '
     table=/proc/sys/fs/binfmt_misc
-    mount -t binfmt_misc binfmt_misc "$table" 2>/dev/null ||
-      { echo "binfmt_misc cannot be mounted in a private namespace (Linux 6.7 and later allow it; this is $(uname -r))"; exit 125; }
-    printf ":camtools-i386:M::%s:%s:%s:F" "$1" "$2" "$3" >"$table/register" ||
-      { echo "qemu-i386 cannot be registered in the private binfmt_misc table"; exit 125; }
-    shift 3
-    exec "$@"' sh "$i386_magic" "$i386_mask" "$qemu" "$@"
+    mount -t binfmt_misc binfmt_misc "$table" 2>/dev/null || { echo "$1"; exit 125; }
+    printf ":camtools-i386:M::%s:%s:%s:F" "$2" "$3" "$4" >"$table/register" ||
+      { echo "$4 cannot be registered in the private binfmt_misc table"; exit 125; }
+    shift 4
+    exec "$@"' sh "$(i386_no_table)" "$i386_magic" "$i386_mask" "$qemu" "$@"
 }
 
 # i386_private_table: whether a private binfmt_misc table can be made here; says why not.
@@ -89,7 +94,7 @@ i386_private_table() {
   [ $status -eq 0 ] && return 0
   case $said in
     unshare:*) echo "no private user namespace can be made (${said#unshare: })" ;;
-    *) echo "binfmt_misc cannot be mounted in a private namespace (Linux 6.7 and later allow it; this is $(uname -r))" ;;
+    *) i386_no_table ;;
   esac
   return 1
 }
