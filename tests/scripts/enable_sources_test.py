@@ -8,11 +8,14 @@ short. Each folder is the test's own; the machine's /etc/apt is only read by apt
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import unittest
 
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
                       "enable-sources")
+DEBIAN_SOURCES = os.path.join(os.path.dirname(SCRIPT), "lib", "debian_sources.py")
+BACKPORTS = "sources.list.d/camtools-backports.sources"
 OWN = "sources.list.d/debian-sources.sources"
 KEYRING = "/usr/share/keyrings/debian-archive-keyring.gpg"
 
@@ -75,7 +78,9 @@ CONTAINER_WANTED = "\n".join([
 ])
 
 
-class EnableSources(unittest.TestCase):
+class AptFolder(unittest.TestCase):
+    """An apt folder of the test's own, and the script run on it."""
+
     def setUp(self):
         self.apt = tempfile.mkdtemp(prefix="camtools-apt-")
         os.makedirs(os.path.join(self.apt, "sources.list.d"))
@@ -96,6 +101,8 @@ class EnableSources(unittest.TestCase):
         with open(path) as file:
             return file.read()
 
+
+class EnableSources(AptFolder):
     def source_indexes(self):
         """The source indexes apt itself would fetch for the folder (nothing is fetched)."""
         state = tempfile.mkdtemp(prefix="camtools-apt-state-")
@@ -184,6 +191,37 @@ class EnableSources(unittest.TestCase):
             os.path.join(self.apt, name) for name in
             ["sources.list", "sources.list.d/mongodb.list", "sources.list.d/nodesource.sources"]))
         self.assertIsNone(self.own_file())
+
+
+class Backports(AptFolder):
+    """The entry install-deps lists for qemu-user, where it needs it: bookworm-backports on
+    the archive that lists bookworm, as that archive is checked."""
+
+    def backports(self):
+        run = subprocess.run([sys.executable, DEBIAN_SOURCES, "--backports", self.apt,
+                              "bookworm", "debian-sources.sources,camtools-backports.sources"],
+                             capture_output=True, text=True)
+        self.assertEqual(run.returncode, 0, run.stdout)
+        return run.stdout
+
+    def test_each_layout_gets_the_suite_on_its_own_archive_and_no_source_entry_for_it(self):
+        for listed, signed_by in (({"sources.list": INSTALLER_LIST}, ""),
+                                  ({"sources.list.d/debian.sources": CONTAINER_SOURCES},
+                                   "Signed-By: %s\n" % KEYRING)):
+            self.put(listed)
+            entry = self.backports()
+            self.assertEqual(entry, "Types: deb\nURIs: http://deb.debian.org/debian\n"
+                             "Suites: bookworm-backports\nComponents: main\n" + signed_by)
+            self.put({BACKPORTS: entry})
+            self.assertEqual(self.enable().returncode, 0)
+            self.assertNotIn("backports", self.own_file())
+            for name in list(listed) + [BACKPORTS, OWN]:
+                os.remove(os.path.join(self.apt, name))
+
+    def test_backports_listed_already_get_no_second_entry(self):
+        self.put({"sources.list": INSTALLER_LIST +
+                  "deb http://deb.debian.org/debian bookworm-backports main\n"})
+        self.assertEqual(self.backports(), "")
 
 
 if __name__ == "__main__":
