@@ -41,17 +41,15 @@ def known_limit(reason):
 
 
 def skip_reason(case):
-    """The message gtest printed for GTEST_SKIP, else what ctest says."""
-    skipped = case.find("skipped")
-    output = case.findtext("system-out") or ""
-    lines = output.splitlines()
-    for index, line in enumerate(lines):
-        if line.endswith(": Skipped") and index + 1 < len(lines) and lines[index + 1].strip():
-            return lines[index + 1].strip()
-    said = [line.strip() for line in lines if line.strip()]
-    if said:
-        return said[-1]
-    return (skipped.get("message") if skipped is not None else "") or "no reason given"
+    """Why a test skipped: the message gtest printed for GTEST_SKIP; for a program that is
+    no gtest test and ended with its skip status, its last line."""
+    lines = [line.strip() for line in (case.findtext("system-out") or "").splitlines()]
+    for index, line in enumerate(lines[:-1]):
+        if line.endswith(": Skipped") and lines[index + 1]:
+            return lines[index + 1]
+    gtest = any(line.startswith("[ RUN") for line in lines)
+    said = [line for line in lines if line]
+    return said[-1] if said and not gtest else "no reason given"
 
 
 def wine_crash(case):
