@@ -1,6 +1,11 @@
 # Sourced, from the project's folder, by every script that makes or checks a release
 # package: what the package is. The version is the project's, in CMakeLists.txt.
-package_version=$(sed -n 's/^project(camtools VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+package_version=$(sed -n 's/^project(camtools VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
+if [ -z "$package_version" ]; then
+  echo "no version in CMakeLists.txt: it must say project(camtools VERSION X.Y.Z ...)" \
+    "on one line"
+  exit 1
+fi
 package_name=camtools-$package_version-win32.zip
 # The programs, each where a build makes it; the package holds them by name alone.
 package_built_programs=(capture/capture.exe camprobe/camprobe.exe launcher/QuelvarWin.exe)
