@@ -60,6 +60,22 @@ OTHER_VENDORS = {
 }
 
 
+# Docker's and Microsoft's archives as their install guides list them: "debian" and the
+# release are in their addresses, yet they serve no Debian source index.
+DOCKER = ("deb [arch=amd64 signed-by=/etc/apt/keyrings/docker.gpg] "
+          "https://download.docker.com/linux/debian bookworm stable\n")
+MICROSOFT = ("deb [arch=amd64,arm64,armhf signed-by=/usr/share/keyrings/microsoft-prod.gpg] "
+             "https://packages.microsoft.com/debian/12/prod bookworm main\n")
+# What apt-get update keeps of each archive's Release file, as (address, suite, Origin).
+FETCHED = [(uri, suite, "Debian") for uri in ("http://deb.debian.org/debian",
+                                              "http://security.debian.org/debian-security",
+                                              "http://deb.debian.org/debian-security")
+           for suite in ("bookworm", "bookworm-updates", "bookworm-security")]
+FETCHED += [("https://download.docker.com/linux/debian", "bookworm", "Docker"),
+            ("https://packages.microsoft.com/debian/12/prod", "bookworm",
+             "microsoft-debian-bookworm-prod bookworm")]
+
+
 def stanza(uri, suite, components, signed_by=None):
     text = "Types: deb-src\nURIs: %s\nSuites: %s\nComponents: %s\n" % (uri, suite, components)
     return text + ("Signed-By: %s\n" % signed_by if signed_by else "")
@@ -84,7 +100,17 @@ class AptFolder(unittest.TestCase):
     def setUp(self):
         self.apt = tempfile.mkdtemp(prefix="camtools-apt-")
         os.makedirs(os.path.join(self.apt, "sources.list.d"))
+        os.makedirs(os.path.join(self.apt, "lists"))
         self.addCleanup(shutil.rmtree, self.apt)
+        self.fetched(FETCHED)
+
+    def fetched(self, records):
+        """apt's records of these archives' Release files, named as apt names them."""
+        for uri, suite, origin in records:
+            name = (uri.split("://", 1)[1] + "/dists/" + suite + "/InRelease").replace("/", "_")
+            with open(os.path.join(self.apt, "lists", name), "w") as file:
+                file.write("-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA512\n\n"
+                           "Origin: %s\nSuite: %s\n" % (origin, suite))
 
     def put(self, files):
         for name, text in files.items():
@@ -154,6 +180,33 @@ class EnableSources(AptFolder):
         self.assertEqual(self.enable().returncode, 0)
         self.assertEqual(self.own_file(), CONTAINER_WANTED)
 
+    def test_docker_and_microsoft_beside_debian_get_none(self):
+        self.put({"sources.list.d/debian.sources": CONTAINER_SOURCES,
+                  "sources.list.d/docker.list": DOCKER, "sources.list.d/microsoft-prod.list":
+                  MICROSOFT})
+        self.assertEqual(self.enable().returncode, 0)
+        self.assertEqual(self.own_file(), CONTAINER_WANTED)
+
+    def test_a_debian_mirror_under_any_name_gets_its_source_entry(self):
+        mirror = "http://ftp.uni-example.de/pub/linux/debian"
+        self.put({"sources.list": "deb %s bookworm main\n" % mirror})
+        self.fetched([(mirror, "bookworm", "Debian")])
+        self.assertEqual(self.enable().returncode, 0)
+        self.assertEqual(self.own_file(), stanza(mirror, "bookworm", "main"))
+
+    def test_an_archive_apt_has_no_record_of_yet_gets_none_and_is_named(self):
+        self.put({"sources.list": INSTALLER_LIST})
+        os.remove(os.path.join(self.apt, "lists",
+                               "security.debian.org_debian-security_dists_bookworm-security_InRelease"))
+        run = self.enable()
+        self.assertEqual(run.returncode, 0)
+        self.assertEqual(self.own_file(), "\n".join(
+            [stanza("http://deb.debian.org/debian", "bookworm", "main non-free-firmware"),
+             stanza("http://deb.debian.org/debian", "bookworm-updates", "main non-free-firmware")]))
+        self.assertEqual(run.stderr, "apt has no Release file of http://security.debian.org/"
+                         "debian-security bookworm-security yet (apt-get update fetches it): it "
+                         "gets no entry\n")
+
     def test_source_entries_already_there_are_enough(self):
         listed = INSTALLER_LIST.replace("#deb-src", "deb-src")
         listed += ("deb-src http://security.debian.org/debian-security bookworm-security main "
@@ -198,7 +251,8 @@ class Backports(AptFolder):
     the archive that lists bookworm, as that archive is checked."""
 
     def backports(self):
-        run = subprocess.run([sys.executable, DEBIAN_SOURCES, "--backports", self.apt,
+        run = subprocess.run([sys.executable, DEBIAN_SOURCES, "--backports", "--lists",
+                              os.path.join(self.apt, "lists"), self.apt,
                               "bookworm", "debian-sources.sources,camtools-backports.sources"],
                              capture_output=True, text=True)
         self.assertEqual(run.returncode, 0, run.stdout)
