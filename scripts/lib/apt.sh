@@ -1,6 +1,10 @@
 # Sourced by the scripts that change the machine's packages: apt as root or through sudo.
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
+# apt's configuration, and its records of the archives' Release files: the machine's,
+# unless a test gives folders of its own.
+apt_etc=${CAMTOOLS_APT_ETC:-/etc/apt}
+apt_lists=${CAMTOOLS_APT_LISTS:-/var/lib/apt/lists}
 
 # apt_update: brings apt's lists up to date. A mirror can serve one list that does not
 # match its index ("File has unexpected size ... Mirror sync in progress?"): apt-get

@@ -19,8 +19,8 @@ import unittest
 
 SCRIPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts")
 # What the scripts run, taken from this machine; qemu-i386 is never among them.
-TOOLS = ["as", "bash", "cat", "cp", "dirname", "head", "mktemp", "mount", "rm", "sed", "sh",
-         "sort", "tail", "timeout", "uname", "unshare"]
+TOOLS = ["as", "bash", "cat", "cp", "dirname", "grep", "head", "id", "mktemp", "mount", "mv",
+         "rm", "sed", "sh", "sort", "tail", "tee", "timeout", "uname", "unshare"]
 # A file that matches qemu's pattern for i386 programs and that no kernel loads.
 REFUSED_I386 = (b"\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00"
                 + bytes(64))
@@ -55,6 +55,7 @@ class Machine:
         os.mkdir(tools)
         for tool in TOOLS:
             os.symlink(shutil.which(tool), os.path.join(tools, tool))
+        os.symlink(sys.executable, os.path.join(tools, "python3"))
         # ld makes the probe program: here, the one this machine is to have.
         write(os.path.join(folder, "probe"), probe)
         write(os.path.join(self.standins, "ld"),
