@@ -12,11 +12,8 @@ apt_lists=${CAMTOOLS_APT_LISTS:-/var/lib/apt/lists}
 # That is said, with apt's own lines, and is no failure here: an install that needs what
 # is missing fails then, naming it. Returns 1 when a list could not be fetched.
 apt_update() {
-  local log status=0
-  log=$(mktemp)
-  $sudo apt-get update -qq >"$log" 2>&1 || status=$?
-  cat "$log"
-  rm -f "$log"
+  local status=0
+  $sudo apt-get update -qq 2>&1 || status=$?
   [ $status -eq 0 ] && return 0
   echo "apt-get update failed (status $status): going on with the lists apt has"
   return 1

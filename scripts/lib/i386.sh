@@ -44,6 +44,11 @@ i386_runs() {
   return 1
 }
 
+# i386_qemu_version QEMU: the version QEMU says it is, or nothing.
+i386_qemu_version() {
+  "$1" --version 2>/dev/null | sed -n '1s/^qemu-i386 version \([0-9.]*\).*/\1/p'
+}
+
 # i386_qemu: the qemu-i386 to use; says why there is none that serves.
 i386_qemu() {
   local qemu=${CAMTOOLS_QEMU_I386:-$(command -v qemu-i386 || true)} version
@@ -51,7 +56,7 @@ i386_qemu() {
     echo "no qemu-i386 is installed (scripts/install-deps installs one)"
     return 1
   fi
-  version=$("$qemu" --version 2>/dev/null | sed -n '1s/^qemu-i386 version \([0-9.]*\).*/\1/p')
+  version=$(i386_qemu_version "$qemu")
   if [ -z "$version" ]; then
     echo "$qemu does not say its version"
     return 1
