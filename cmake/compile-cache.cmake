@@ -31,8 +31,8 @@ endif()
 
 set(camtools_launcher ${CMAKE_COMMAND} -E env
   CCACHE_DIR=${camtools_cache}/ccache
-  # About ten full runs of scripts/test; the oldest entries go first.
-  CCACHE_MAXSIZE=2G
+  # About fourteen full runs of scripts/test on new sources; the oldest entries go first.
+  CCACHE_MAXSIZE=1G
   # Paths inside the clone are handed to the compiler relative to the build folder, so
   # that a clone elsewhere (the release's check, a CI machine's) finds the same entries.
   CCACHE_BASEDIR=${PROJECT_SOURCE_DIR}
@@ -47,5 +47,6 @@ set(CMAKE_CXX_COMPILER_LAUNCHER ${camtools_launcher})
 # second clone without it to show that).
 file(RELATIVE_PATH to_source ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
 if(to_source)
+  string(REGEX REPLACE "/+$" "" to_source ${to_source})  # ../.. or ../../, by version
   add_compile_options(-ffile-prefix-map=${to_source}/=)
 endif()
