@@ -36,6 +36,9 @@ set(camtools_launcher ${CMAKE_COMMAND} -E env
   # Paths inside the clone are handed to the compiler relative to the build folder, so
   # that a clone elsewhere (the release's check, a CI machine's) finds the same entries.
   CCACHE_BASEDIR=${PROJECT_SOURCE_DIR}
+  # ccache leaves -ffile-prefix-map out of its hash, though the map decides the paths in
+  # __FILE__: this file, which holds the maps, is hashed into every entry instead.
+  CCACHE_EXTRAFILES=${CMAKE_CURRENT_LIST_FILE}
   # This build's own hits and misses, which the set-up scripts report.
   CCACHE_STATSLOG=${PROJECT_BINARY_DIR}/ccache-stats.log
   ${CAMTOOLS_CCACHE_PROGRAM})

@@ -115,6 +115,19 @@ class CompileCache(unittest.TestCase):
         said = subprocess.run([self.program(second)], capture_output=True, text=True)
         self.assertEqual(said.stdout, "main.cpp 7\n")
 
+    def test_a_change_to_the_path_maps_compiles_anew(self):
+        first, second = self.clone("a/clone"), self.clone("b/clone")
+        self.assertEqual(self.build(first).returncode, 0)
+        rules = os.path.join(second, "cmake", "compile-cache.cmake")
+        with open(rules) as file:
+            text = file.read()
+        with open(rules, "w") as file:
+            file.write(text.replace("-ffile-prefix-map=${to_source}/=",
+                                    "-ffile-prefix-map=${to_source}/=mapped/"))
+        self.assertEqual(self.build(second).returncode, 0)
+        said = subprocess.run([self.program(second)], capture_output=True, text=True)
+        self.assertEqual(said.stdout, "mapped/main.cpp 42\n")
+
     def test_a_warning_kept_in_the_cache_still_fails_a_build_that_makes_warnings_errors(self):
         clone = self.clone("clone")
         warned = self.build(clone)
