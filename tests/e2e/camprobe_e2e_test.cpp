@@ -146,7 +146,7 @@ TEST(CamprobeView, ShowsTheCameraUntilEscAndNotUntilAnyOtherKey) {
   const std::string window = display.wait_for_window("^Capture$", 15s);
   ASSERT_FALSE(window.empty()) << probe->errors();
   EXPECT_THAT(rig.log_with("size 320x240"), ElementsAre("0.1 size 320x240"));
-  const auto [width, height] = display.size_of(window);
+  const auto [width, height] = display.wait_for_size(window, 320, 240, 10s);
   EXPECT_GE(width, 320);
   EXPECT_GE(height, 240);
 

@@ -115,14 +115,20 @@ void VirtualDisplay::press(const std::string& window, const std::string& key) co
   must("xdotool windowfocus --sync " + window + " key " + key);
 }
 
-std::pair<int, int> VirtualDisplay::size_of(const std::string& window) const {
-  std::istringstream shell(must("xdotool getwindowgeometry --shell " + window).out);
-  int width = 0, height = 0;
-  for (std::string line; std::getline(shell, line);) {
-    if (line.rfind("WIDTH=", 0) == 0) width = std::stoi(line.substr(6));
-    if (line.rfind("HEIGHT=", 0) == 0) height = std::stoi(line.substr(7));
+std::pair<int, int> VirtualDisplay::wait_for_size(const std::string& window, int width,
+                                                  int height,
+                                                  std::chrono::milliseconds timeout) const {
+  std::pair<int, int> size{0, 0};
+  for (auto waited = 0ms; waited < timeout; waited += 100ms) {
+    std::istringstream shell(must("xdotool getwindowgeometry --shell " + window).out);
+    for (std::string line; std::getline(shell, line);) {
+      if (line.rfind("WIDTH=", 0) == 0) size.first = std::stoi(line.substr(6));
+      if (line.rfind("HEIGHT=", 0) == 0) size.second = std::stoi(line.substr(7));
+    }
+    if (size.first >= width && size.second >= height) break;
+    std::this_thread::sleep_for(100ms);
   }
-  return {width, height};
+  return size;
 }
 
 bool VirtualDisplay::screenshot(const std::string& png_file, const std::string& window) const {

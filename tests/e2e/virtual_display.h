@@ -34,8 +34,11 @@ class VirtualDisplay {
   bool wait_until_gone(const std::string& title_pattern, std::chrono::milliseconds timeout) const;
   // Sends a key (an X key name such as "x" or "Escape") to a window.
   void press(const std::string& window, const std::string& key) const;
-  // Width and height of a window's inside; {0, 0} when it cannot be read.
-  std::pair<int, int> size_of(const std::string& window) const;
+  // Width and height of a window's inside once it is at least `width` by `height`: a
+  // window can appear before the toolkit gives it the size of its picture. When it does
+  // not grow that big in time, its last size ({0, 0} when it cannot be read).
+  std::pair<int, int> wait_for_size(const std::string& window, int width, int height,
+                                    std::chrono::milliseconds timeout) const;
   // A screenshot of a window, or of the whole screen, into a PNG file.
   bool screenshot(const std::string& png_file, const std::string& window = "root") const;
 
