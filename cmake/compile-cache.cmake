@@ -29,27 +29,25 @@ else()
   set(camtools_cache $ENV{HOME}/.cache/camtools)
 endif()
 
+file(MD5 ${CMAKE_CURRENT_LIST_FILE} path_rules)
 set(camtools_launcher ${CMAKE_COMMAND} -E env
   CCACHE_DIR=${camtools_cache}/ccache
   # About fourteen full runs of scripts/test on new sources; the oldest entries go first.
   CCACHE_MAXSIZE=1G
-  # Paths inside the clone are handed to the compiler relative to the build folder, so
-  # that a clone elsewhere (the release's check, a CI machine's) finds the same entries.
+  # Paths inside the clone are hashed relative to the build folder, so that a clone
+  # elsewhere (the release's check, a CI machine's) finds the same entries.
   CCACHE_BASEDIR=${PROJECT_SOURCE_DIR}
+  # The compiler is run with the build's own command line, so a build through the cache
+  # gives the bytes of one without (scripts/check-reproducible builds its second clone
+  # without it to show that); the headers a compile read come from the list it writes
+  # for Ninja (-MD), and a miss costs the compile alone, with no preprocessor run besides.
+  CCACHE_DEPEND=1
   # ccache leaves -ffile-prefix-map out of its hash, though the map decides the paths in
-  # __FILE__: this file, which holds the maps, is hashed into every entry instead.
-  CCACHE_EXTRAFILES=${CMAKE_CURRENT_LIST_FILE}
+  # __FILE__: the hash of this file, which holds the maps, goes into every entry instead.
+  CCACHE_NAMESPACE=${path_rules}
   # This build's own hits and misses, which the set-up scripts report.
   CCACHE_STATSLOG=${PROJECT_BINARY_DIR}/ccache-stats.log
   ${CAMTOOLS_CCACHE_PROGRAM})
 set(CMAKE_C_COMPILER_LAUNCHER ${camtools_launcher})
 set(CMAKE_CXX_COMPILER_LAUNCHER ${camtools_launcher})
 
-# Those relative paths are mapped as the whole ones are above, so that a build through
-# the cache gives the same bytes as one without (scripts/check-reproducible builds its
-# second clone without it to show that).
-file(RELATIVE_PATH to_source ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
-if(to_source)
-  string(REGEX REPLACE "/+$" "" to_source ${to_source})  # ../.. or ../../, by version
-  add_compile_options(-ffile-prefix-map=${to_source}/=)
-endif()
