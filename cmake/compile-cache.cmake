@@ -20,10 +20,11 @@ if(NOT CAMTOOLS_CCACHE OR NOT CAMTOOLS_CCACHE_PROGRAM)
   return()
 endif()
 
-# Beside the project's OpenCVs (scripts/build-opencv), and shared as they are.
-if(DEFINED ENV{CAMTOOLS_CACHE})
+# Beside the project's OpenCVs (scripts/build-opencv), and shared as they are; a variable
+# set but empty counts as unset there, so here too.
+if(NOT "$ENV{CAMTOOLS_CACHE}" STREQUAL "")
   set(camtools_cache $ENV{CAMTOOLS_CACHE})
-elseif(DEFINED ENV{XDG_CACHE_HOME})
+elseif(NOT "$ENV{XDG_CACHE_HOME}" STREQUAL "")
   set(camtools_cache $ENV{XDG_CACHE_HOME}/camtools)
 else()
   set(camtools_cache $ENV{HOME}/.cache/camtools)

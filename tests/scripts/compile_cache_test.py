@@ -91,6 +91,15 @@ class CompileCache(unittest.TestCase):
         self.assertEqual(self.report(second), "compiler cache: nothing compiled through it in "
                          "%s/build/p\n" % second)
 
+    def test_the_cache_is_where_the_opencvs_are_kept_with_empty_variables_as_unset(self):
+        home = os.path.join(self.work, "home")
+        self.environment.update(CAMTOOLS_CACHE="", XDG_CACHE_HOME="", HOME=home)
+        self.assertEqual(self.build(self.clone("clone")).returncode, 0)
+        self.assertTrue(os.path.isdir(os.path.join(home, ".cache", "camtools", "ccache")))
+        self.environment.update(XDG_CACHE_HOME=os.path.join(self.work, "xdg"))
+        self.assertEqual(self.build(self.clone("another")).returncode, 0)
+        self.assertTrue(os.path.isdir(os.path.join(self.work, "xdg", "camtools", "ccache")))
+
     def test_a_build_through_the_cache_gives_the_bytes_of_one_without(self):
         first, second, third = (self.clone(where) for where in ("a/clone", "b/c/clone", "d/clone"))
         self.assertEqual(self.build(first).returncode, 0)
