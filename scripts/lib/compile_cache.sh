@@ -2,7 +2,18 @@
 # folder keeps a log of its compiles' hits and misses; this says them in one line, for
 # the stage's log, and starts the count again.
 #
+#   build_preset PRESET [BUILD_ARGUMENT...]   configures and builds a CMake preset (the
+#                                             arguments go to the build, e.g. --target),
+#                                             then reports
 #   compile_cache_report BUILD_FOLDER
+
+build_preset() {
+  local preset=$1
+  shift
+  cmake --preset "$preset" && cmake --build --preset "$preset" "$@" &&
+    compile_cache_report "build/$preset"
+}
+
 compile_cache_report() {
   local log=$1/ccache-stats.log
   if [ ! -s "$log" ]; then
