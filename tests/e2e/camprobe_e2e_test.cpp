@@ -53,8 +53,8 @@ TEST(CamprobeCount, CountsTheVirtualCamerasUpToSix) {
 TEST(CamprobeCount, StopsAtACameraThatCannotBeOpened) {
   CameraRig rig("count-failing");
   expect_count(Cameras(5).metadata("1").failing("3"), "nCam = 2\n", rig);
-  EXPECT_THAT(rig.log_with("open"), ElementsAre("0.1 open", "2.1 open", "3 open failed",
-                                                "3 open failed"));
+  EXPECT_THAT(rig.log_with("open"),
+              ElementsAre("0.1 open", "2.1 open", "3 open failed", "3 open failed"));
   EXPECT_THAT(rig.log_of(4), IsEmpty());
 }
 
@@ -93,8 +93,9 @@ TEST(CamprobeRefusals, ACameraPastTheSlotsOrANameWithoutAFormatOpensNothing) {
   }
 }
 
-// One frame of the camera asked for, with no display at all (a window would fail to
-// open): the file named holds it, and nothing else is left.
+// One frame of the camera asked for, at the size asked for or the nearest the camera
+// has, with no display at all (a window would fail to open): the file named holds it,
+// and nothing else is left.
 TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {
   struct Save {
     const char* row;
@@ -102,17 +103,33 @@ TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {
     std::vector<std::string> args;
     std::string name;
     int camera;  // whose frame the file holds
+    int width;   // and its size
+    int height;
   };
   const Save saves[] = {
-      {"png", 2, {"-c", "1", "-f", "shot.png", "-w", "320", "-h", "240"}, "shot.png", 1},
-      {"jpg", 2, {"-c", "1", "-f", "shot.jpg", "-w", "320", "-h", "240"}, "shot.jpg", 1},
-      {"tif", 2, {"-c", "1", "-f", "shot.tif", "-w", "320", "-h", "240"}, "shot.tif", 1},
+      {"png", 2, {"-c", "1", "-f", "shot.png", "-w", "320", "-h", "240"}, "shot.png", 1, 320, 240},
+      {"jpg", 2, {"-c", "1", "-f", "shot.jpg", "-w", "320", "-h", "240"}, "shot.jpg", 1, 320, 240},
+      {"tif", 2, {"-c", "1", "-f", "shot.tif", "-w", "320", "-h", "240"}, "shot.tif", 1, 320, 240},
       // Camera 1 is the second webcam, whose capture node comes after the first one's
       // metadata node.
-      {"second-webcam", Cameras(4).metadata("1,3"), {"-c", "1", "-f", "shot.png"}, "shot.png", 2},
+      {"second-webcam",
+       Cameras(4).metadata("1,3"),
+       {"-c", "1", "-f", "shot.png"},
+       "shot.png",
+       2,
+       640,
+       480},
       // Names are bytes on Linux: one that is no valid UTF-8 (café in Latin-1) is the
       // file written, byte for byte.
-      {"latin1-name", 1, {"-f", "caf\xe9.png"}, "caf\xe9.png", 0},
+      {"latin1-name", 1, {"-f", "caf\xe9.png"}, "caf\xe9.png", 0, 640, 480},
+      // A camera without the size asked for gives the nearest it has.
+      {"size-not-offered",
+       Cameras(1).sizes("640x480,1280x720"),
+       {"-f", "shot.png", "-w", "320", "-h", "240"},
+       "shot.png",
+       0,
+       640,
+       480},
   };
   for (const Save& save : saves) {
     SCOPED_TRACE(save.row);
@@ -124,6 +141,8 @@ TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {
     const auto mark = vcam::read_frame_mark(rig.file(save.name));
     ASSERT_TRUE(mark.has_value());
     EXPECT_EQ(mark->camera, save.camera);
+    EXPECT_EQ(mark->width, save.width);
+    EXPECT_EQ(mark->height, save.height);
     EXPECT_THAT(rig.log_with("stream on"),
                 ElementsAre(std::to_string(save.camera) + ".1 stream on"));
   }

@@ -40,7 +40,7 @@ std::optional<FrameMark> read_frame_mark(const std::filesystem::path& image_file
     const bool light = (bits >> (31 - cell)) & 1u;
     if (light != static_cast<bool>(vcam_cell_is_light(camera, frame, cell))) return std::nullopt;
   }
-  return FrameMark{static_cast<int>(camera), static_cast<int>(frame)};
+  return FrameMark{static_cast<int>(camera), static_cast<int>(frame), picture.cols, picture.rows};
 }
 
 }  // namespace vcam

@@ -9,6 +9,9 @@ namespace vcam {
 struct FrameMark {
   int camera;
   int frame;
+  int width;  // the picture's size
+  int height;
+  // The same frame of the same camera, whatever size the picture was saved at.
   friend bool operator==(FrameMark a, FrameMark b) {
     return a.camera == b.camera && a.frame == b.frame;
   }

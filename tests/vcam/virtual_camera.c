@@ -23,6 +23,12 @@
  *                       (each request for a frame then logs "<camera>.<open> gone")
  *   VCAM_SILENT=0,..    cameras that open but never deliver a frame (OpenCV waits
  *                       OPENCV_VIDEOIO_V4L_SELECT_TIMEOUT seconds for one)
+ *   VCAM_SIZES=640x480,.. the only frame sizes the cameras give, the first the size each
+ *                       open starts at; any other size asked for gets the nearest of
+ *                       them, as a webcam's driver answers. Unset: any size from 32x16 to
+ *                       1920x1080, starting at 640x480
+ *   VCAM_START_MS=300   each open's first frame size takes this long to set, as a real
+ *                       camera takes time to start (a DirectShow set-up sets it once)
  *   VCAM_LOG=file       lines "<camera>.<open> open|size WxH|stream on|frame F|close",
  *                       "<camera> open failed" or "<camera> busy", "<camera> looked up"
  *                       for an open that only asked what the node is (QUERYCAP), and
@@ -69,6 +75,7 @@ struct device {
   int metadata; /* a metadata node: it answers QUERYCAP and refuses video capture */
   unsigned width, height;
   int streaming;
+  int started; /* its first frame size has been set */
   unsigned delivered;
   unsigned buffer_count;
   struct buffer buffers[MAX_BUFFERS];
@@ -175,6 +182,72 @@ static size_t buffer_stride(const struct device* d) {
   return (frame_bytes(d) + page - 1) / page * page;
 }
 
+/* ---- frame sizes ---- */
+
+/* The sizes the cameras list to a program that asks (Wine offers exactly these), the
+ * size an open starts at first. VCAM_SIZES, when set, is also all they can give. */
+static const unsigned usual_sizes[][2] = {{640, 480}, {320, 240}, {160, 120},
+                                          {800, 600}, {1280, 720}, {1920, 1080}};
+#define MAX_SIZES 16
+
+/* Reads VCAM_SIZES into `sizes`; the number read, 0 when it is unset or holds none. */
+static unsigned only_sizes(unsigned sizes[MAX_SIZES][2]) {
+  unsigned count = 0;
+  for (const char* p = getenv("VCAM_SIZES"); p && *p && count < MAX_SIZES;) {
+    unsigned w, h;
+    if (sscanf(p, "%ux%u", &w, &h) == 2 && w > 0 && h > 0) {
+      sizes[count][0] = w;
+      sizes[count][1] = h;
+      ++count;
+    }
+    p = strchr(p, ',');
+    if (p) ++p;
+  }
+  return count;
+}
+
+/* The listed size number `index`; 0 past the end of the list. */
+static int listed_size(unsigned index, unsigned* width, unsigned* height) {
+  unsigned sizes[MAX_SIZES][2];
+  const unsigned count = only_sizes(sizes);
+  if (count == 0 && index < sizeof usual_sizes / sizeof usual_sizes[0]) {
+    *width = usual_sizes[index][0];
+    *height = usual_sizes[index][1];
+    return 1;
+  }
+  if (index >= count) return 0;
+  *width = sizes[index][0];
+  *height = sizes[index][1];
+  return 1;
+}
+
+static void start_size(unsigned* width, unsigned* height) { listed_size(0, width, height); }
+
+static unsigned distance(unsigned a, unsigned b) { return a > b ? a - b : b - a; }
+
+/* The size the camera gives for the size asked for. */
+static void fit_size(const struct v4l2_format* f, unsigned* width, unsigned* height) {
+  unsigned w = f->fmt.pix.width, h = f->fmt.pix.height;
+  unsigned sizes[MAX_SIZES][2];
+  const unsigned count = only_sizes(sizes);
+  if (count > 0) {
+    unsigned best = 0;
+    for (unsigned i = 1; i < count; ++i)
+      if (distance(sizes[i][0], w) + distance(sizes[i][1], h) <
+          distance(sizes[best][0], w) + distance(sizes[best][1], h))
+        best = i;
+    *width = sizes[best][0];
+    *height = sizes[best][1];
+    return;
+  }
+  if (w < 32) w = 32;
+  if (h < 16) h = 16;
+  if (w > 1920) w = 1920;
+  if (h > 1080) h = 1080;
+  *width = w & ~1u;
+  *height = h & ~1u;
+}
+
 /* ---- the device ---- */
 
 /* Wine's programs (wine, wine64, their preloaders) see the camera as Windows would. */
@@ -274,8 +347,7 @@ static int open_device(int camera) {
   d->owner = getpid();
   d->camera = camera;
   d->metadata = listed("VCAM_META", camera);
-  d->width = 640;
-  d->height = 480;
+  start_size(&d->width, &d->height);
   pthread_mutex_lock(&lock);
   devices[fd] = d;
   pthread_mutex_unlock(&lock);
@@ -308,17 +380,6 @@ static int fail(int error) {
   return -1;
 }
 
-/* The size the camera gives for the size asked for. */
-static void fit_size(const struct v4l2_format* f, unsigned* width, unsigned* height) {
-  unsigned w = f->fmt.pix.width, h = f->fmt.pix.height;
-  if (w < 32) w = 32;
-  if (h < 16) h = 16;
-  if (w > 1920) w = 1920;
-  if (h > 1080) h = 1080;
-  *width = w & ~1u;
-  *height = h & ~1u;
-}
-
 static void describe_size(unsigned width, unsigned height, struct v4l2_format* f) {
   memset(&f->fmt.pix, 0, sizeof f->fmt.pix);
   f->fmt.pix.width = width;
@@ -331,16 +392,17 @@ static void describe_size(unsigned width, unsigned height, struct v4l2_format* f
 }
 
 static void set_format(struct device* d, struct v4l2_format* f) {
+  const long start_ms = env_int("VCAM_START_MS", 0);
+  if (!d->started && start_ms > 0) {
+    const struct timespec start = {start_ms / 1000, start_ms % 1000 * 1000000};
+    nanosleep(&start, NULL);
+  }
+  d->started = 1;
   fit_size(f, &d->width, &d->height);
   free(d->read_frame);
   d->read_frame = NULL;
   note("%d.%d size %ux%u", d->camera, d->open_number, d->width, d->height);
 }
-
-/* The sizes listed to a program that asks (Wine offers exactly these); 640x480 first,
- * as the size a camera starts with. Any size within the limits can still be set. */
-static const unsigned listed_sizes[][2] = {{640, 480}, {320, 240}, {160, 120},
-                                           {800, 600}, {1280, 720}, {1920, 1080}};
 
 static void describe_format(const struct device* d, struct v4l2_format* f) {
   describe_size(d->width, d->height, f);
@@ -413,10 +475,8 @@ static int device_ioctl(struct device* d, unsigned int request, void* arg) {
     case VIDIOC_ENUM_FRAMESIZES: {
       struct v4l2_frmsizeenum* e = arg;
       if (e->pixel_format != V4L2_PIX_FMT_BGR24) return fail(EINVAL);
-      if (e->index >= sizeof listed_sizes / sizeof listed_sizes[0]) return fail(EINVAL);
+      if (!listed_size(e->index, &e->discrete.width, &e->discrete.height)) return fail(EINVAL);
       e->type = V4L2_FRMSIZE_TYPE_DISCRETE;
-      e->discrete.width = listed_sizes[e->index][0];
-      e->discrete.height = listed_sizes[e->index][1];
       return 0;
     }
     case VIDIOC_ENUM_FRAMEINTERVALS: {
