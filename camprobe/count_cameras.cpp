@@ -9,10 +9,8 @@ int count_cameras(CameraFacility& camera, double frameWidth, double frameHeight,
   Capture prevCapture;
   int nCam = 0;
   for (int k = 0; k < kProbeSlots; ++k) {
-    slots[k] = camera.open(k);
+    slots[k] = camera.open(k, FrameSize{frameWidth, frameHeight});
     if (!slots[k]) break;
-    camera.set(slots[k], Property::FrameWidth, frameWidth);
-    camera.set(slots[k], Property::FrameHeight, frameHeight);
     // The same capture again is the same camera again: it is not counted, and as the
     // capture of slot k - 1 it is released once, below.
     if (slots[k] == prevCapture) break;

@@ -7,11 +7,12 @@ namespace {
 constexpr char kWindow[] = "Capture";
 constexpr int kEsc = 27;
 
-// Fills slots 0 to camNo with cameras 0 to camNo. False when one of them did not open;
-// those that did stay open for process exit to take back.
-bool open_slots(CameraFacility& camera, Capture* slots, int camNo) {
+// Fills slots 0 to camNo with cameras 0 to camNo, camera camNo asked for `size` and the
+// others left at their own. False when one of them did not open; those that did stay
+// open for process exit to take back.
+bool open_slots(CameraFacility& camera, Capture* slots, int camNo, FrameSize size) {
   for (int k = 0; k <= camNo; ++k) {
-    slots[k] = camera.open(k);
+    slots[k] = camera.open(k, k == camNo ? std::optional(size) : std::nullopt);
     if (!slots[k]) return false;
   }
   return true;
@@ -59,12 +60,10 @@ int run_single_camera(CameraFacility& camera, const CamprobeOptions& options, st
     return 0;
   }
   Capture slots[kProbeSlots];
-  if (!open_slots(camera, slots, camNo)) {
+  if (!open_slots(camera, slots, camNo, FrameSize{options.frameWidth, options.frameHeight})) {
     std::fprintf(out, "error cn=%d\n", camNo);
     return 0;
   }
-  camera.set(slots[camNo], Property::FrameWidth, options.frameWidth);
-  camera.set(slots[camNo], Property::FrameHeight, options.frameHeight);
   if (options.filename) {
     save_first_frame(camera, slots[camNo], camNo, *options.filename, out);
   } else {

@@ -4,11 +4,15 @@
 #include <vector>
 
 #include "argument.h"
+#include "camera_facility.h"
 
 namespace cam {
 
 // Cameras the tool can hold at once; also the bound on camera numbers and on -n.
 constexpr int kCaptureSlots = 16;
+
+// The frame size the snapshot and the viewer ask every camera for.
+constexpr FrameSize kPreviewSize{640, 480};
 
 struct CaptureOptions {
   int camNo = 0;                              // -c: the camera the snapshot opens

@@ -1,5 +1,7 @@
 #include "snapshot.h"
 
+#include "capture_options.h"
+
 namespace cam {
 
 namespace {
@@ -28,13 +30,11 @@ int run_snapshot(CameraFacility& camera, int camNo, const Argument& filename, st
     std::fprintf(out, "can not save image %s\n", filename.text.c_str());
     return -1;
   }
-  Capture capture = camera.open(camNo);
+  Capture capture = camera.open(camNo, kPreviewSize);
   if (!capture) {
     std::fputs("can not open capture camera\n", out);
     return -1;
   }
-  camera.set(capture, Property::FrameWidth, 640);
-  camera.set(capture, Property::FrameHeight, 480);
 
   // A check that the camera delivers at all; this frame is never shown or written. On
   // this and the next failure the capture stays open: process exit takes it back.

@@ -24,13 +24,11 @@ struct Viewer {
 
 bool open_all(CameraFacility& camera, Viewer& viewer, std::FILE* out) {
   for (int i = 0; i < viewer.count; ++i) {
-    viewer.captures[i] = camera.open(i);
+    viewer.captures[i] = camera.open(i, kPreviewSize);
     if (!viewer.captures[i]) {
       std::fprintf(out, "can not open capture camera %d\n", i);
       return false;
     }
-    camera.set(viewer.captures[i], Property::FrameWidth, 640);
-    camera.set(viewer.captures[i], Property::FrameHeight, 480);
     if (!camera.create_window(viewer.title(i))) {
       std::fputs(kNoWindow, out);
       return false;

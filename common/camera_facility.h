@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 
 namespace cam {
 
@@ -32,18 +33,22 @@ struct Frame {
   explicit operator bool() const { return data != nullptr; }
 };
 
-// Capture property numbers, as the capture facility numbers them.
-enum class Property { FrameWidth = 3, FrameHeight = 4 };
+// A frame size to ask a camera for, in pixels, as the tools' options hold it.
+struct FrameSize {
+  double width = 0;
+  double height = 0;
+};
 
 class CameraFacility {
  public:
   virtual ~CameraFacility() = default;
 
-  // Opens camera `index` with the platform's native capture backend.
-  virtual Capture open(int index) = 0;
-  // Asks for a property value; what the camera makes of it is not reported. Does nothing
-  // on an empty handle.
-  virtual void set(Capture capture, Property property, double value) = 0;
+  // Opens camera `index` with the platform's native capture backend, asking it for
+  // `size` when one is given; without one it keeps the size it starts at. What the camera
+  // makes of the size is not reported: one that cannot give it gives what it can. The
+  // size comes with the open because a camera started at one size and then asked for
+  // another may have to be stopped and started again.
+  virtual Capture open(int index, std::optional<FrameSize> size) = 0;
   // The next picture, or no frame when the camera gives none or the handle is empty.
   virtual Frame grab(Capture capture) = 0;
   // Gives the camera back and empties the handle.

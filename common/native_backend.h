@@ -1,19 +1,18 @@
-// The capture backend that cameras are opened with on this platform, and the device
-// number it knows each camera by.
-//
-// Always the platform's own (V4L2, DirectShow): OpenCV's default of trying every backend
-// in turn takes a fifth of a second to fail with no camera and prints warnings of its own.
+// How a camera is opened on this platform: always with the platform's own capture
+// backend (V4L2, DirectShow). OpenCV's default of trying every backend in turn takes a
+// fifth of a second to fail with no camera and prints warnings of its own.
 #pragma once
+
+#include <opencv2/videoio.hpp>
+#include <optional>
+
+#include "camera_facility.h"
 
 namespace cam {
 
-int native_capture_api();
-
-// The number the native backend opens camera `camera` by, or -1 when there is no such
-// camera. DirectShow lists capture devices only, so there the two are the same. V4L2
-// gives nodes that cannot capture (a webcam's metadata node, outputs) numbers of their
-// own and leaves gaps where a camera was unplugged, so there cameras are counted over
-// the nodes that can capture video.
-int native_device_of(int camera);
+// Opens camera `camera` in `device` and asks it for `size`, if one is given, so that it
+// starts once. False when there is no such camera or it did not open. OpenCV's
+// exceptions pass through.
+bool open_native(cv::VideoCapture& device, int camera, const std::optional<FrameSize>& size);
 
 }  // namespace cam

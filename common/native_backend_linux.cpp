@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <opencv2/videoio.hpp>
 #include <string>
 
 #include "native_backend.h"
@@ -43,13 +42,11 @@ Node node_kind(int number) {
   return (own & V4L2_CAP_VIDEO_CAPTURE) != 0 ? Node::Camera : Node::NotACamera;
 }
 
-}  // namespace
-
-int native_capture_api() {
-  return cv::CAP_V4L2;
-}
-
-int native_device_of(int camera) {
+// The number V4L2 opens camera `camera` by, or -1 when there is no such camera. V4L2
+// gives nodes that cannot capture (a webcam's metadata node, outputs) numbers of their
+// own and leaves gaps where a camera was unplugged, so cameras are counted over the
+// nodes that can capture video.
+int node_of(int camera) {
   if (camera < 0) return -1;
   int cameras_passed = 0;
   for (int number = 0; number < kVideoNodes; ++number) {
@@ -58,6 +55,23 @@ int native_device_of(int camera) {
     ++cameras_passed;
   }
   return -1;
+}
+
+}  // namespace
+
+// V4L2 takes a size before the stream starts, which is at the first frame, so a size set
+// after the open still starts the camera once. Given with the open instead, a size the
+// driver refuses would fail the open.
+bool open_native(cv::VideoCapture& device, int camera, const std::optional<FrameSize>& size) {
+  const int node = node_of(camera);
+  if (node < 0 || !device.open(node, cv::CAP_V4L2)) return false;
+  if (!size) return true;
+  try {  // what the camera makes of the size is no concern of the open
+    device.set(cv::CAP_PROP_FRAME_WIDTH, size->width);
+    device.set(cv::CAP_PROP_FRAME_HEIGHT, size->height);
+  } catch (...) {
+  }
+  return true;
 }
 
 }  // namespace cam

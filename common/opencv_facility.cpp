@@ -31,26 +31,15 @@ Frame view_of(const cv::Mat& picture) {
 
 class OpenCvFacility final : public CameraFacility {
  public:
-  Capture open(int index) override {
-    const int device = native_device_of(index);
-    if (device < 0) return {};
+  Capture open(int index, std::optional<FrameSize> size) override {
     auto slot = std::make_unique<OpenCapture>();
     try {
-      if (!slot->device.open(device, native_capture_api())) return {};
+      if (!open_native(slot->device, index, size)) return {};
     } catch (...) {
       return {};
     }
     captures_.push_back(std::move(slot));
     return Capture{static_cast<int>(captures_.size())};
-  }
-
-  void set(Capture capture, Property property, double value) override {
-    OpenCapture* slot = find(capture);
-    if (slot == nullptr) return;
-    try {
-      slot->device.set(static_cast<int>(property), value);
-    } catch (...) {
-    }
   }
 
   Frame grab(Capture capture) override {
@@ -90,8 +79,7 @@ class OpenCvFacility final : public CameraFacility {
   bool show(const char* title, const Frame& frame) override {
     const GuiTable* gui = windows();
     if (gui == nullptr || !frame) return false;
-    return gui->show(title, frame.data, frame.width, frame.height, frame.channels,
-                     frame.step) == 0;
+    return gui->show(title, frame.data, frame.width, frame.height, frame.channels, frame.step) == 0;
   }
 
   void destroy_window(const char* title) override {

@@ -10,16 +10,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-// The opens and sizes of a view run ended by Esc at once; the rest of it is tested with
-// the single-camera mode.
-std::vector<std::string> opens_and_sizes(const FakeFacility& camera) {
-  std::vector<std::string> picked;
-  for (const std::string& call : camera.calls) {
-    if (call.rfind("open", 0) == 0 || call.rfind("set", 0) == 0) picked.push_back(call);
-  }
-  return picked;
-}
-
 TEST(CamprobeCameraNumber, IsTheFirstCharacterOfItsValueOnly) {
   FakeFacility camera;
   camera.attach(6);
@@ -27,8 +17,8 @@ TEST(CamprobeCameraNumber, IsTheFirstCharacterOfItsValueOnly) {
   const ToolResult result = run_camprobe_with(camera, {"-c", "12"});
   EXPECT_EQ(result.output, "");
   EXPECT_EQ(result.status, 0);
-  EXPECT_THAT(opens_and_sizes(camera),
-              ElementsAre("open 0 -> #1", "open 1 -> #2", "set #2 width 640", "set #2 height 480"));
+  EXPECT_THAT(camera.calls_starting("open"),
+              ElementsAre("open 0 -> #1", "open 1 at 640x480 -> #2"));
 }
 
 TEST(CamprobeCameraNumber, AFirstCharacterOutsideZeroToFiveIsRefusedBeforeAnyOpen) {
@@ -57,21 +47,20 @@ TEST(CamprobeOptions, ValueOptionsGivenLastKeepTheirValues) {
   camera.attach(3);
   camera.key_after(0, 27);
   run_camprobe_with(camera, {"-c", "2", "-w", "320", "-h", "200", "-c"});
-  EXPECT_THAT(opens_and_sizes(camera), ElementsAre("open 0 -> #1", "open 1 -> #2", "open 2 -> #3",
-                                                   "set #3 width 320", "set #3 height 200"));
+  EXPECT_THAT(camera.calls_starting("open"),
+              ElementsAre("open 0 -> #1", "open 1 -> #2", "open 2 at 320x200 -> #3"));
 
   FakeFacility sized;
   sized.attach(1);
   sized.key_after(0, 27);
   run_camprobe_with(sized, {"-w", "320", "-h", "200", "-w"});
-  EXPECT_THAT(opens_and_sizes(sized),
-              ElementsAre("open 0 -> #1", "set #1 width 320", "set #1 height 200"));
+  EXPECT_THAT(sized.calls_starting("open"), ElementsAre("open 0 at 320x200 -> #1"));
 
   FakeFacility height_last;
   height_last.attach(1);
   run_camprobe_with(height_last, {"-n", "-h"});
-  EXPECT_THAT(opens_and_sizes(height_last), ElementsAre("open 0 -> #1", "set #1 width 640",
-                                                        "set #1 height 480", "open 1 -> none"));
+  EXPECT_THAT(height_last.calls_starting("open"),
+              ElementsAre("open 0 at 640x480 -> #1", "open 1 at 640x480 -> none"));
 }
 
 TEST(CamprobeOptions, SizesAreWholeNumbersReadLikeAtoi) {
@@ -79,14 +68,13 @@ TEST(CamprobeOptions, SizesAreWholeNumbersReadLikeAtoi) {
   camera.attach(1);
   camera.key_after(0, 27);
   run_camprobe_with(camera, {"-w", "wide", "-h", " 240.9px"});
-  EXPECT_THAT(camera.calls_starting("set"), ElementsAre("set #1 width 0", "set #1 height 240"));
+  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 at 0x240 -> #1"));
 
   FakeFacility huge;
   huge.attach(1);
   huge.key_after(0, 27);
   run_camprobe_with(huge, {"-w", "99999999999", "-h", "-99999999999"});
-  EXPECT_THAT(huge.calls_starting("set"),
-              ElementsAre("set #1 width 2147483647", "set #1 height -2147483648"));
+  EXPECT_THAT(huge.calls_starting("open"), ElementsAre("open 0 at 2147483647x-2147483648 -> #1"));
 }
 
 TEST(CamprobeOptions, MinusNCountsWhateverElseIsGiven) {
@@ -124,7 +112,7 @@ TEST(CamprobeOptions, WordsMatchWholeAndCaseSensitivelyAndOthersAreIgnored) {
   const ToolResult result = run_camprobe_with(camera, {"-N", "-n1", "--n", "-C", "3", "x", "-v"});
   EXPECT_EQ(result.output, "");
   EXPECT_EQ(result.status, 0);
-  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 -> #1"));
+  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 at 640x480 -> #1"));
 }
 
 }  // namespace

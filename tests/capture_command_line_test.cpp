@@ -89,18 +89,18 @@ TEST(CaptureCameraNumber, NegativeNumbersPassAndReachTheFacilityUnchanged) {
   FakeFacility camera;
   const ToolResult result = run_capture_with(camera, {"-c", "-1"});
   EXPECT_EQ(result.output, lines({"can not open capture camera"}));
-  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open -1 -> none"));
+  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open -1 at 640x480 -> none"));
 }
 
 TEST(CaptureCameraNumber, IsReadTheWayAtoiReadsIt) {
   const std::vector<std::pair<const char*, const char*>> cases = {
-      {"12abc", "open 12 -> none"},
-      {"abc", "open 0 -> none"},
-      {"  +7", "open 7 -> none"},
-      {"", "open 0 -> none"},
-      {"3.9", "open 3 -> none"},
-      {"-0", "open 0 -> none"},
-      {"-4294967296", "open -2147483648 -> none"},
+      {"12abc", "open 12 at 640x480 -> none"},
+      {"abc", "open 0 at 640x480 -> none"},
+      {"  +7", "open 7 at 640x480 -> none"},
+      {"", "open 0 at 640x480 -> none"},
+      {"3.9", "open 3 at 640x480 -> none"},
+      {"-0", "open 0 at 640x480 -> none"},
+      {"-4294967296", "open -2147483648 at 640x480 -> none"},
   };
   for (const auto& [value, open] : cases) {
     FakeFacility camera;
@@ -112,7 +112,7 @@ TEST(CaptureCameraNumber, IsReadTheWayAtoiReadsIt) {
 TEST(CaptureOptions, TheLastOccurrenceWins) {
   FakeFacility camera;
   run_capture_with(camera, {"-c", "4", "-c", "5", "-f", "a.png", "-f", "b.jpg"});
-  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 5 -> none"));
+  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 5 at 640x480 -> none"));
   EXPECT_THAT(camera.calls_starting("check"), ElementsAre("check [b.jpg] -> yes"));
 }
 
@@ -121,7 +121,7 @@ TEST(CaptureOptions, AValueTakingOptionGivenLastKeepsTheFieldsValue) {
   camera.attach(3);
   camera.key_after(0, 'q');
   EXPECT_EQ(run_capture_with(camera, {"-c", "2", "-f", "a.png", "-n", "3", "-c"}).status, 0);
-  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 2 -> #1"));
+  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 2 at 640x480 -> #1"));
 
   FakeFacility named;
   named.attach(1);
@@ -139,14 +139,15 @@ TEST(CaptureOptions, AValueTakingOptionGivenLastKeepsTheFieldsValue) {
   viewer.attach(2);
   viewer.key_after(0, 'q');
   run_capture_with(viewer, {"-a", "-n", "2", "-n"});
-  EXPECT_THAT(viewer.calls_starting("open"), ElementsAre("open 0 -> #1", "open 1 -> #2"));
+  EXPECT_THAT(viewer.calls_starting("open"),
+              ElementsAre("open 0 at 640x480 -> #1", "open 1 at 640x480 -> #2"));
 }
 
 TEST(CaptureOptions, WordsMatchWholeAndCaseSensitively) {
   FakeFacility camera;
   const ToolResult result = run_capture_with(camera, {"-C", "3", "-cx", "4", "-hv", "-V", "--h"});
   EXPECT_EQ(result.output, lines({"can not open capture camera"}));
-  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 -> none"));
+  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 at 640x480 -> none"));
 }
 
 TEST(CaptureOptions, WindowOptionBehavesLikeNoOptions) {
@@ -168,7 +169,7 @@ TEST(CaptureOptions, CountWithoutAllOpensOnlyTheChosenCamera) {
   camera.attach(4);
   camera.key_after(0, 'q');
   EXPECT_EQ(run_capture_with(camera, {"-n", "3", "-c", "2"}).status, 0);
-  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 2 -> #1"));
+  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 2 at 640x480 -> #1"));
 }
 
 TEST(CaptureOptions, FileWithAllWritesNothingAndChecksNoName) {

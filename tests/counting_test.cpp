@@ -14,7 +14,7 @@ TEST(Counting, NoCameraGivesACountOfZero) {
   const ToolResult result = run_camprobe_with(camera, {"-n"});
   EXPECT_EQ(result.output, lines({"nCam = 0"}));
   EXPECT_EQ(result.status, 0);
-  EXPECT_THAT(camera.calls, ElementsAre("open 0 -> none"));
+  EXPECT_THAT(camera.calls, ElementsAre("open 0 at 640x480 -> none"));
 }
 
 TEST(Counting, SizesEveryCameraThenReleasesEachOnceInOrder) {
@@ -24,9 +24,12 @@ TEST(Counting, SizesEveryCameraThenReleasesEachOnceInOrder) {
   EXPECT_EQ(result.output, lines({"nCam = 3"}));
   EXPECT_EQ(result.status, 0);
   const std::vector<std::string> expected = {
-      "open 0 -> #1",      "set #1 width 320",  "set #1 height 240", "open 1 -> #2",
-      "set #2 width 320",  "set #2 height 240", "open 2 -> #3",      "set #3 width 320",
-      "set #3 height 240", "open 3 -> none",    "release #1",        "release #2",
+      "open 0 at 320x240 -> #1",
+      "open 1 at 320x240 -> #2",
+      "open 2 at 320x240 -> #3",
+      "open 3 at 320x240 -> none",
+      "release #1",
+      "release #2",
       "release #3",
   };
   EXPECT_EQ(camera.calls, expected);
@@ -39,7 +42,8 @@ TEST(Counting, StopsAtTheFirstCameraThatDoesNotOpen) {
   const ToolResult result = run_camprobe_with(camera, {"-n"});
   EXPECT_EQ(result.output, lines({"nCam = 2"}));
   EXPECT_THAT(camera.calls_starting("open"),
-              ElementsAre("open 0 -> #1", "open 1 -> #2", "open 2 -> none"));
+              ElementsAre("open 0 at 640x480 -> #1", "open 1 at 640x480 -> #2",
+                          "open 2 at 640x480 -> none"));
   EXPECT_THAT(camera.calls_starting("release"), ElementsAre("release #1", "release #2"));
 }
 
@@ -51,15 +55,9 @@ TEST(Counting, ARepeatedCaptureEndsTheCountAndIsReleasedOnlyOnce) {
   EXPECT_EQ(result.output, lines({"nCam = 2"}));
   EXPECT_EQ(result.status, 0);
   const std::vector<std::string> expected = {
-      "open 0 -> #1",
-      "set #1 width 640",
-      "set #1 height 480",
-      "open 1 -> #2",
-      "set #2 width 640",
-      "set #2 height 480",
-      "open 2 -> #2 (repeated)",
-      "set #2 width 640",  // sized before it is known to be the same capture
-      "set #2 height 480",
+      "open 0 at 640x480 -> #1",
+      "open 1 at 640x480 -> #2",
+      "open 2 at 640x480 -> #2 (repeated)",
       "release #1",
       "release #2",
   };
@@ -71,9 +69,10 @@ TEST(Counting, StopsAfterSixProbesSoCameraSixIsNeverOpened) {
   camera.attach(8);
   const ToolResult result = run_camprobe_with(camera, {"-n"});
   EXPECT_EQ(result.output, lines({"nCam = 6"}));
-  EXPECT_THAT(camera.calls_starting("open"),
-              ElementsAre("open 0 -> #1", "open 1 -> #2", "open 2 -> #3", "open 3 -> #4",
-                          "open 4 -> #5", "open 5 -> #6"));
+  EXPECT_THAT(
+      camera.calls_starting("open"),
+      ElementsAre("open 0 at 640x480 -> #1", "open 1 at 640x480 -> #2", "open 2 at 640x480 -> #3",
+                  "open 3 at 640x480 -> #4", "open 4 at 640x480 -> #5", "open 5 at 640x480 -> #6"));
   EXPECT_THAT(camera.calls_starting("release"),
               ElementsAre("release #1", "release #2", "release #3", "release #4", "release #5",
                           "release #6"));

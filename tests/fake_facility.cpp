@@ -59,25 +59,23 @@ std::string FakeFacility::describe(const Frame& frame) {
   return "unknown";
 }
 
-Capture FakeFacility::open(int index) {
+Capture FakeFacility::open(int index, std::optional<FrameSize> size) {
+  std::string call = "open " + std::to_string(index);
+  if (size) call += " at " + number(size->width) + "x" + number(size->height);
+  call += " -> ";
   if (cameras.count(index) == 0) {
-    record("open " + std::to_string(index) + " -> none");
+    record(call + "none");
     return {};
   }
   if (cameras[index].repeats_previous && !opened_.empty()) {
     const Capture previous{static_cast<int>(opened_.size())};
-    record("open " + std::to_string(index) + " -> " + handle(previous) + " (repeated)");
+    record(call + handle(previous) + " (repeated)");
     return previous;
   }
   opened_.push_back(OpenedCapture{index});
   const Capture capture{static_cast<int>(opened_.size())};
-  record("open " + std::to_string(index) + " -> " + handle(capture));
+  record(call + handle(capture));
   return capture;
-}
-
-void FakeFacility::set(Capture capture, Property property, double value) {
-  const char* name = property == Property::FrameWidth ? "width" : "height";
-  record("set " + handle(capture) + " " + name + " " + number(value));
 }
 
 Frame FakeFacility::grab(Capture capture) {
@@ -131,8 +129,7 @@ bool FakeFacility::create_window(const char* title) {
 }
 
 bool FakeFacility::show(const char* title, const Frame& frame) {
-  record("show [" + std::string(title) + "] " + describe(frame) +
-         (no_windows ? " -> failed" : ""));
+  record("show [" + std::string(title) + "] " + describe(frame) + (no_windows ? " -> failed" : ""));
   return !no_windows && frame;
 }
 

@@ -32,7 +32,8 @@ class FakeFacility final : public CameraFacility {
   bool write_fails = false;
   // No window can be made: every create and show fails, as with no display.
   bool no_windows = false;
-  // One line per call, in order, e.g. "open 0 -> #1", "show [CAM  0] cam0.2".
+  // One line per call, in order, e.g. "open 0 at 640x480 -> #1", "show [CAM  0] cam0.2";
+  // an open without a size is "open 0 -> #1".
   std::vector<std::string> calls;
   // Frames used after their capture moved on or was released, frames no capture gave,
   // and captures released twice.
@@ -45,8 +46,7 @@ class FakeFacility final : public CameraFacility {
   // The calls whose line starts with `prefix`.
   std::vector<std::string> calls_starting(const std::string& prefix) const;
 
-  Capture open(int index) override;
-  void set(Capture capture, Property property, double value) override;
+  Capture open(int index, std::optional<FrameSize> size) override;
   Frame grab(Capture capture) override;
   void release(Capture& capture) override;
   bool create_window(const char* title) override;

@@ -20,9 +20,10 @@ TEST(CamprobeView, ShowsCameraZeroAt640By480UntilEsc) {
   EXPECT_EQ(result.output, "");
   EXPECT_EQ(result.status, 0);
   const std::vector<std::string> expected = {
-      "open 0 -> #1",          "set #1 width 640",      "set #1 height 480", "create [Capture]",
-      "grab #1 -> cam0.1",     "show [Capture] cam0.1", "wait 2 -> -1",      "grab #1 -> cam0.2",
-      "show [Capture] cam0.2", "wait 2 -> 27",          "release #1",        "destroy [Capture]",
+      "open 0 at 640x480 -> #1", "create [Capture]", "grab #1 -> cam0.1",
+      "show [Capture] cam0.1",   "wait 2 -> -1",     "grab #1 -> cam0.2",
+      "show [Capture] cam0.2",   "wait 2 -> 27",     "release #1",
+      "destroy [Capture]",
   };
   EXPECT_EQ(camera.calls, expected);
 }
@@ -48,8 +49,8 @@ TEST(CamprobeView, APassWithoutAFrameShowsNothingButStillWaitsForEsc) {
       "grab #1 -> none",  "wait 2 -> -1",      "grab #1 -> none",       "wait 2 -> 27",
       "release #1",       "destroy [Capture]",
   };
-  const std::vector<std::string> after_sizing(camera.calls.begin() + 3, camera.calls.end());
-  EXPECT_EQ(after_sizing, expected);
+  const std::vector<std::string> after_open(camera.calls.begin() + 1, camera.calls.end());
+  EXPECT_EQ(after_open, expected);
 }
 
 TEST(CamprobeView, OpensEverySlotUpToTheCameraButSizesAndReleasesOnlyThatOne) {
@@ -59,10 +60,10 @@ TEST(CamprobeView, OpensEverySlotUpToTheCameraButSizesAndReleasesOnlyThatOne) {
   const ToolResult result = run_camprobe_with(camera, {"-c", "5", "-w", "1280", "-h", "720"});
   EXPECT_EQ(result.output, "");
   const std::vector<std::string> expected = {
-      "open 0 -> #1",     "open 1 -> #2",      "open 2 -> #3",          "open 3 -> #4",
-      "open 4 -> #5",     "open 5 -> #6",      "set #6 width 1280",     "set #6 height 720",
-      "create [Capture]", "grab #6 -> cam5.1", "show [Capture] cam5.1", "wait 2 -> 27",
-      "release #6",       "destroy [Capture]",
+      "open 0 -> #1",     "open 1 -> #2",      "open 2 -> #3",
+      "open 3 -> #4",     "open 4 -> #5",      "open 5 at 1280x720 -> #6",
+      "create [Capture]", "grab #6 -> cam5.1", "show [Capture] cam5.1",
+      "wait 2 -> 27",     "release #6",        "destroy [Capture]",
   };
   EXPECT_EQ(camera.calls, expected);
 }
@@ -84,7 +85,7 @@ TEST(CamprobeOpenFailure, AMissingCameraIsReportedBeforeAnyWindowOrFile) {
   const ToolResult result = run_camprobe_with(camera, {"-c", "1"});
   EXPECT_EQ(result.output, lines({"error cn=1"}));
   EXPECT_EQ(result.status, 0);
-  EXPECT_THAT(camera.calls, ElementsAre("open 0 -> #1", "open 1 -> none"));
+  EXPECT_THAT(camera.calls, ElementsAre("open 0 -> #1", "open 1 at 640x480 -> none"));
 
   FakeFacility none;
   const ToolResult save = run_camprobe_with(none, {"-f", "shot.png"});
@@ -102,9 +103,7 @@ TEST(CamprobeSave, WritesTheFirstFrameWithNoParametersAndShowsNothing) {
   const std::vector<std::string> expected = {
       "check [shot.png] -> yes",
       "open 0 -> #1",
-      "open 1 -> #2",
-      "set #2 width 320",
-      "set #2 height 240",
+      "open 1 at 320x240 -> #2",
       "grab #2 -> cam1.1",
       "write [shot.png] cam1.1 params none",
       "release #2",
@@ -171,8 +170,8 @@ TEST(CamprobeView, NoWindowEndsTheViewAtOnceAndGivesTheCameraBack) {
   const ToolResult result = run_camprobe_with(camera, {});
   EXPECT_EQ(result.output, lines({"error window=Capture"}));
   EXPECT_EQ(result.status, 0);
-  const std::vector<std::string> after_sizing(camera.calls.begin() + 3, camera.calls.end());
-  EXPECT_THAT(after_sizing,
+  const std::vector<std::string> after_open(camera.calls.begin() + 1, camera.calls.end());
+  EXPECT_THAT(after_open,
               ElementsAre("create [Capture] -> failed", "release #1", "destroy [Capture]"));
 }
 

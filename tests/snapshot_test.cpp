@@ -19,9 +19,7 @@ TEST(Snapshot, PreviewsUntilAKeyThenWritesTheFrameOnScreenAtQuality100) {
   EXPECT_EQ(result.status, 0);
   const std::vector<std::string> expected = {
       "check [shot.jpg] -> yes",
-      "open 2 -> #1",
-      "set #1 width 640",
-      "set #1 height 480",
+      "open 2 at 640x480 -> #1",
       "grab #1 -> cam2.1",  // the check frame, never shown
       "grab #1 -> cam2.2",
       "show [CAM  2] cam2.2",
@@ -56,7 +54,7 @@ TEST(Snapshot, ACameraThatCannotBeOpenedIsReportedWithoutItsNumber) {
   const ToolResult result = run_capture_with(camera, {"-c", "5"});
   EXPECT_EQ(result.output, lines({"can not open capture camera"}));
   EXPECT_EQ(result.status, -1);
-  EXPECT_THAT(camera.calls, ElementsAre("check [test.tif] -> yes", "open 5 -> none"));
+  EXPECT_THAT(camera.calls, ElementsAre("check [test.tif] -> yes", "open 5 at 640x480 -> none"));
 }
 
 TEST(Snapshot, ACameraThatNeverDeliversFailsBeforeAnyWindow) {

@@ -18,13 +18,9 @@ TEST(Viewer, OpensInOrderViewsInPassesAndClosesEverythingOnAKey) {
   EXPECT_EQ(result.output, "");
   EXPECT_EQ(result.status, 0);
   const std::vector<std::string> expected = {
-      "open 0 -> #1",
-      "set #1 width 640",
-      "set #1 height 480",
+      "open 0 at 640x480 -> #1",
       "create [CAM  0 ]",
-      "open 1 -> #2",
-      "set #2 width 640",
-      "set #2 height 480",
+      "open 1 at 640x480 -> #2",
       "create [CAM  1 ]",
       "grab #1 -> cam0.1",
       "show [CAM  0 ] cam0.1",
@@ -65,7 +61,8 @@ TEST(Viewer, AMissingCameraEndsTheOpeningAndLeavesTheOthersOpen) {
   EXPECT_EQ(result.status, -1);
   EXPECT_THAT(camera.calls_starting("create"), ElementsAre("create [CAM  0 ]", "create [CAM  1 ]"));
   EXPECT_THAT(camera.calls_starting("open"),
-              ElementsAre("open 0 -> #1", "open 1 -> #2", "open 2 -> none"));
+              ElementsAre("open 0 at 640x480 -> #1", "open 1 at 640x480 -> #2",
+                          "open 2 at 640x480 -> none"));
   EXPECT_THAT(camera.calls_starting("release"), IsEmpty());
   EXPECT_THAT(camera.calls_starting("grab"), IsEmpty());
 }
@@ -103,7 +100,7 @@ TEST(Viewer, NoWindowStopsTheOpeningAtTheFirstCamera) {
   const ToolResult result = run_capture_with(camera, {"-a", "-n", "3"});
   EXPECT_EQ(result.output, lines({"can not open a window"}));
   EXPECT_EQ(result.status, -1);
-  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 -> #1"));
+  EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 at 640x480 -> #1"));
   EXPECT_THAT(camera.calls_starting("grab"), IsEmpty());
   EXPECT_THAT(camera.calls_starting("wait"), IsEmpty());
 }

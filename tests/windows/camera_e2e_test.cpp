@@ -29,12 +29,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using ::testing::IsEmpty;
-using ::testing::ElementsAre;
 using e2e::CameraRig;
 using e2e::Cameras;
-using e2e::Program;
 using e2e::Finished;
+using e2e::Program;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 const std::string kCapture = CAPTURE_PROGRAM;
 const std::string kCamprobe = CAMPROBE_PROGRAM;
@@ -61,7 +61,9 @@ SIZE picture_size(HWND window, LONG width, LONG height, std::chrono::millisecond
 }
 
 // A key as the window's message loop receives it from the keyboard.
-void press(HWND window, char key) { PostMessageA(window, WM_CHAR, static_cast<WPARAM>(key), 1); }
+void press(HWND window, char key) {
+  PostMessageA(window, WM_CHAR, static_cast<WPARAM>(key), 1);
+}
 
 class WindowsCameras : public ::testing::Test {
  protected:
@@ -92,16 +94,17 @@ TEST_F(WindowsCameras, TheCountAsksEveryCountedCameraForTheSizeGiven) {
   rig_.expect_all_closed();
 }
 
-// DirectShow builds a camera's graph at 640x480 as it opens it: a frame size asked for
-// afterwards sets it up again only when the size is another.
-TEST_F(WindowsCameras, EachCameraIsSetUpOnceAtTheSizeItHas) {
-  using SetUps = std::map<int, int>;
+using SetUps = std::map<int, int>;
+
+// DirectShow builds a camera's graph as it opens it, at the size asked for with the open:
+// a size asked for afterwards would build it a second time.
+TEST_F(WindowsCameras, EachCameraIsSetUpOnceAtAnySize) {
   const std::pair<std::vector<std::string>, SetUps> runs[] = {
       {{"-n"}, {{0, 1}, {1, 1}}},
       {{"-c", "0", "-f", "a.png"}, {{0, 1}}},
       {{"-c", "1", "-f", "b.png"}, {{0, 1}, {1, 1}}},
-      {{"-n", "-w", "320", "-h", "240"}, {{0, 2}, {1, 2}}},
-      {{"-c", "1", "-f", "b.png", "-w", "320", "-h", "240"}, {{0, 1}, {1, 2}}},
+      {{"-n", "-w", "320", "-h", "240"}, {{0, 1}, {1, 1}}},
+      {{"-c", "1", "-f", "b.png", "-w", "320", "-h", "240"}, {{0, 1}, {1, 1}}},
   };
   for (const auto& [args, setups] : runs) {
     SCOPED_TRACE(::testing::PrintToString(args));
@@ -110,6 +113,49 @@ TEST_F(WindowsCameras, EachCameraIsSetUpOnceAtTheSizeItHas) {
     EXPECT_EQ(probe.ending, 0);
     EXPECT_EQ(rig_.setups(), setups);
   }
+}
+
+// A camera that lacks the size asked for still opens, once, and gives the nearest size
+// it has; one opened without a size (a slot before the camera asked for) starts at
+// whatever size it has.
+TEST_F(WindowsCameras, ACameraWithoutTheSizeAskedForGivesTheNearestItHas) {
+  struct Save {
+    const char* sizes;
+    std::vector<std::string> args;
+    std::string name;
+    int camera;
+    int width;
+    int height;
+    SetUps setups;
+  };
+  const Save saves[] = {
+      {"640x480",
+       {"-c", "0", "-f", "a.png", "-w", "320", "-h", "240"},
+       "a.png",
+       0,
+       640,
+       480,
+       {{0, 1}}},
+      {"320x240", {"-c", "1", "-f", "b.png"}, "b.png", 1, 320, 240, {{0, 1}, {1, 1}}},
+  };
+  for (const Save& save : saves) {
+    SCOPED_TRACE(save.sizes);
+    rig_.forget_log();
+    const Finished probe = rig_.run(kCamprobe, save.args, Cameras(2).sizes(save.sizes));
+    EXPECT_EQ(probe.out, "");
+    EXPECT_EQ(probe.ending, 0);
+    const auto mark = vcam::read_frame_mark(rig_.file(save.name));
+    ASSERT_TRUE(mark.has_value());
+    EXPECT_EQ(mark->camera, save.camera);
+    EXPECT_EQ(mark->width, save.width);
+    EXPECT_EQ(mark->height, save.height);
+    EXPECT_EQ(rig_.setups(), save.setups);
+  }
+  rig_.forget_log();
+  const Finished count =
+      rig_.run(kCamprobe, {"-n", "-w", "320", "-h", "240"}, Cameras(2).sizes("640x480"));
+  EXPECT_EQ(count.out, "nCam = 2\r\n");
+  EXPECT_EQ(rig_.setups(), (SetUps{{0, 1}, {1, 1}}));
 }
 
 TEST_F(WindowsCameras, CamprobeSavesCameraOnesFrameInEachFormat) {
@@ -156,7 +202,7 @@ void expect_snapshot(const CameraRig& rig, const std::vector<std::string>& args,
   EXPECT_EQ(mark->camera, camera);
   EXPECT_GT(mark->frame, 1);
   rig.expect_all_closed();
-  EXPECT_EQ(rig.setups(), (std::map<int, int>{{camera, 1}}));
+  EXPECT_EQ(rig.setups(), (SetUps{{camera, 1}}));
 }
 
 TEST_F(WindowsCameras, CapturesSnapshotIsTheFrameOnScreenAsTif) {
@@ -191,7 +237,7 @@ TEST_F(WindowsCameras, TheViewerShowsBothCamerasAndEndsOnAKey) {
   EXPECT_EQ(capture->wait(20s), 0);
   EXPECT_EQ(capture->output(), "");
   rig_.expect_all_closed();
-  EXPECT_EQ(rig_.setups(), (std::map<int, int>{{0, 1}, {1, 1}}));
+  EXPECT_EQ(rig_.setups(), (SetUps{{0, 1}, {1, 1}}));
 }
 
 TEST_F(WindowsCameras, CamprobesViewKeepsOnUntilEsc) {
@@ -274,10 +320,10 @@ class WindowsFileNames : public WindowsCameras {
 
 TEST_F(WindowsFileNames, EachNameIsTheFileWrittenAndNoOther) {
   const std::string names[] = {
-      u8"café.png",   // 1252: in the code page; 932: would become cafe.png
-      u8"Łódź.png",   // 1252: would become Lódz.png; 932: outside it
-      u8"写真.png",   // 1252: outside; 932: in the code page
-      u8"사진.png",   // outside both
+      u8"café.png",        // 1252: in the code page; 932: would become cafe.png
+      u8"Łódź.png",        // 1252: would become Lódz.png; 932: outside it
+      u8"写真.png",        // 1252: outside; 932: in the code page
+      u8"사진.png",        // outside both
       u8"사진\\shot.png",  // in a folder outside both
       // Fullwidth quotation marks. Converted first, as on Windows 1252, they would be
       // quotes that end the name and pass -c 0 as an option.
@@ -312,8 +358,7 @@ TEST_F(WindowsFileNames, OfTwoNamesThatReadAlikeTheLastIsWritten) {
   const std::string plain = "cafe.png", accented = u8"caf\u00e9.png";
   for (const auto& [first, last] : {std::pair{plain, accented}, std::pair{accented, plain}}) {
     SCOPED_TRACE(last);
-    const Finished save =
-        rig_.run(kCamprobe, {"-c", "1", "-f", first, "-f", last}, 2);
+    const Finished save = rig_.run(kCamprobe, {"-c", "1", "-f", first, "-f", last}, 2);
     EXPECT_EQ(save.out, "");
     EXPECT_EQ(save.ending, 0);
     EXPECT_THAT(rig_.files_left(), ElementsAre(last));
