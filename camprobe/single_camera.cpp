@@ -40,7 +40,7 @@ void save_first_frame(CameraFacility& camera, Capture& capture, int camNo, const
     std::fprintf(out, "error cn=%d\n", camNo);
     return;  // the capture stays open for process exit, as after a failed open
   }
-  if (!camera.write(filename.file, frame, nullptr)) {
+  if (!camera.write(filename.file, frame, std::nullopt)) {
     std::fprintf(out, "error file=%s\n", filename.text.c_str());
   }
   camera.release(capture);

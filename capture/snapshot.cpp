@@ -6,8 +6,8 @@ namespace cam {
 
 namespace {
 
-// JPEG quality (parameter 1) at 100; the list ends with 0. Other formats ignore it.
-constexpr int SaveParams[] = {1, 100, 0};
+// The snapshot is kept at the best JPEG quality; other formats ignore it.
+constexpr int kJpegQuality = 100;
 
 enum class Preview { Keyed, CameraLost, NoWindow };
 
@@ -60,7 +60,7 @@ int run_snapshot(CameraFacility& camera, int camNo, const Argument& filename, st
   camera.destroy_window(winName);
 
   // The frame stays valid after its window is gone: it belongs to the capture.
-  const bool saved = camera.write(filename.file, frame, SaveParams);
+  const bool saved = camera.write(filename.file, frame, kJpegQuality);
   if (saved) {
     std::fprintf(out, "save_image %d\n", camNo);
   } else {

@@ -67,10 +67,12 @@ class CameraFacility {
 
   // Whether the file's extension names a format the image writer can write.
   virtual bool can_write(const std::filesystem::path& file) = 0;
-  // Writes the frame in the format the extension names. `params` is null or a list of
-  // (parameter, value) pairs ended by a 0, e.g. {1, 100, 0} for JPEG quality 100.
-  // Returns false when nothing was written; a file already at that path is then intact.
-  virtual bool write(const std::filesystem::path& file, const Frame& frame, const int* params) = 0;
+  // Writes the frame in the format the extension names, a JPEG at `jpegQuality` (0 to
+  // 100) when one is given and at the writer's default otherwise; other formats ignore
+  // it. Returns false when nothing was written; a file already at that path is then
+  // intact.
+  virtual bool write(const std::filesystem::path& file, const Frame& frame,
+                     std::optional<int> jpegQuality) = 0;
 };
 
 }  // namespace cam

@@ -44,15 +44,13 @@ bool can_write_image(const std::filesystem::path& file) {
   }
 }
 
-bool write_image(const std::filesystem::path& file, const Frame& frame, const int* params) {
+bool write_image(const std::filesystem::path& file, const Frame& frame,
+                 std::optional<int> jpegQuality) {
   const std::string extension = extension_of(file);
   if (!frame || extension.empty()) return false;
 
   std::vector<int> settings;
-  for (const int* p = params; p != nullptr && p[0] != 0; p += 2) {
-    settings.push_back(p[0]);
-    settings.push_back(p[1]);
-  }
+  if (jpegQuality) settings = {cv::IMWRITE_JPEG_QUALITY, *jpegQuality};
   std::vector<unsigned char> bytes;
   try {
     // A header over the capture's own pixels: nothing is copied.

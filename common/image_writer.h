@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 
 #include "camera_facility.h"
 
@@ -12,7 +13,8 @@ bool can_write_image(const std::filesystem::path& file);
 
 // Encodes the frame in memory, then puts the bytes in place through replace_file(), so a
 // failed write (folder missing, not writable, disk full) leaves an earlier file intact.
-// `params` is null or (parameter, value) pairs ended by a 0.
-bool write_image(const std::filesystem::path& file, const Frame& frame, const int* params);
+// A JPEG is written at `jpegQuality` when one is given, else at OpenCV's default.
+bool write_image(const std::filesystem::path& file, const Frame& frame,
+                 std::optional<int> jpegQuality);
 
 }  // namespace cam

@@ -93,8 +93,9 @@ class OpenCvFacility final : public CameraFacility {
 
   bool can_write(const std::filesystem::path& file) override { return can_write_image(file); }
 
-  bool write(const std::filesystem::path& file, const Frame& frame, const int* params) override {
-    return write_image(file, frame, params);
+  bool write(const std::filesystem::path& file, const Frame& frame,
+             std::optional<int> jpegQuality) override {
+    return write_image(file, frame, jpegQuality);
   }
 
  private:

@@ -127,13 +127,14 @@ TEST(CaptureOptions, AValueTakingOptionGivenLastKeepsTheFieldsValue) {
   named.attach(1);
   named.key_after(0, 'q');
   EXPECT_EQ(run_capture_with(named, {"-f", "a.png", "-f"}).output, lines({"save_image 0"}));
-  EXPECT_THAT(named.calls_starting("write"), ElementsAre("write [a.png] cam0.2 params 1=100"));
+  EXPECT_THAT(named.calls_starting("write"), ElementsAre("write [a.png] cam0.2 jpeg quality 100"));
 
   FakeFacility unnamed;
   unnamed.attach(1);
   unnamed.key_after(0, 'q');
   run_capture_with(unnamed, {"-f"});
-  EXPECT_THAT(unnamed.calls_starting("write"), ElementsAre("write [test.tif] cam0.2 params 1=100"));
+  EXPECT_THAT(unnamed.calls_starting("write"),
+              ElementsAre("write [test.tif] cam0.2 jpeg quality 100"));
 
   FakeFacility viewer;
   viewer.attach(2);

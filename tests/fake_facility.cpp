@@ -152,12 +152,10 @@ bool FakeFacility::can_write(const std::filesystem::path& file) {
   return known;
 }
 
-bool FakeFacility::write(const std::filesystem::path& file, const Frame& frame, const int* params) {
-  std::string line = "write [" + file.u8string() + "] " + describe(frame) + " params";
-  if (params == nullptr) line += " none";
-  for (const int* p = params; p != nullptr && p[0] != 0; p += 2) {
-    line += " " + std::to_string(p[0]) + "=" + std::to_string(p[1]);
-  }
+bool FakeFacility::write(const std::filesystem::path& file, const Frame& frame,
+                         std::optional<int> jpegQuality) {
+  std::string line = "write [" + file.u8string() + "] " + describe(frame);
+  line += jpegQuality ? " jpeg quality " + std::to_string(*jpegQuality) : " default quality";
   record(line + (write_fails ? " -> failed" : ""));
   return !write_fails;
 }

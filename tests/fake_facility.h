@@ -54,7 +54,8 @@ class FakeFacility final : public CameraFacility {
   void destroy_window(const char* title) override;
   int wait_key(int milliseconds) override;
   bool can_write(const std::filesystem::path& file) override;
-  bool write(const std::filesystem::path& file, const Frame& frame, const int* params) override;
+  bool write(const std::filesystem::path& file, const Frame& frame,
+             std::optional<int> jpegQuality) override;
 
  private:
   struct OpenedCapture {

@@ -21,8 +21,6 @@ namespace cam {
 namespace fs = std::filesystem;
 using testing::read_file;
 
-constexpr int kJpegQuality100[] = {1, 100, 0};
-
 // A picture with detail in every channel, so lossy and lossless writes differ.
 struct TestPicture {
   static constexpr int kWidth = 64, kHeight = 48, kChannels = 3;

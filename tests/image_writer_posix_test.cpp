@@ -19,7 +19,7 @@ class ImageWriterLinks : public ImageWriter {
   }
   // Writes the picture through `name` in the test's folder.
   bool write_through(const std::string& name) {
-    return write_image(folder_ / name, picture_.frame(), nullptr);
+    return write_image(folder_ / name, picture_.frame(), std::nullopt);
   }
   bool holds_the_picture(const fs::path& path) const {
     const cv::Mat back = cv::imread(path.string());

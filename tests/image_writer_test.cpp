@@ -28,8 +28,8 @@ TEST_F(ImageWriter, KnowsFormatsByExtension) {
 TEST_F(ImageWriter, WritesJpegAtQuality100WhenAsked) {
   const fs::path best = folder_ / "best.jpg";
   const fs::path plain = folder_ / "plain.jpg";
-  ASSERT_TRUE(write_image(best, picture_.frame(), kJpegQuality100));
-  ASSERT_TRUE(write_image(plain, picture_.frame(), nullptr));
+  ASSERT_TRUE(write_image(best, picture_.frame(), 100));
+  ASSERT_TRUE(write_image(plain, picture_.frame(), std::nullopt));
 
   const std::vector<int> tables = quantisation_values(read_file(best));
   ASSERT_GE(tables.size(), 128u);  // luminance and chrominance
@@ -46,7 +46,7 @@ TEST_F(ImageWriter, LosslessFormatsReadBackEqualToTheFrame) {
   for (const char* name : {"shot.tif", "shot.png", "shot.bmp"}) {
     const fs::path path = folder_ / name;
     // The JPEG parameter does not stop other formats from being written.
-    ASSERT_TRUE(write_image(path, picture_.frame(), kJpegQuality100)) << name;
+    ASSERT_TRUE(write_image(path, picture_.frame(), 100)) << name;
     const cv::Mat back = cv::imread(path.string(), cv::IMREAD_UNCHANGED);
     ASSERT_EQ(back.size(), picture_.mat().size()) << name;
     ASSERT_EQ(back.type(), CV_8UC3) << name;
@@ -64,14 +64,14 @@ TEST_F(ImageWriter, HonoursTheRowStepOfTheFrame) {
   const Frame frame{padded.data(), TestPicture::kWidth, TestPicture::kHeight, 3,
                     static_cast<std::size_t>(step)};
   const fs::path path = folder_ / "padded.png";
-  ASSERT_TRUE(write_image(path, frame, nullptr));
+  ASSERT_TRUE(write_image(path, frame, std::nullopt));
   EXPECT_EQ(cv::norm(cv::imread(path.string()), picture_.mat(), cv::NORM_INF), 0);
 }
 
 TEST_F(ImageWriter, ReplacesALargerFileWhole) {
   const fs::path path = folder_ / "shot.png";
   write_bytes(path, std::string(1 << 20, 'x'));
-  ASSERT_TRUE(write_image(path, picture_.frame(), nullptr));
+  ASSERT_TRUE(write_image(path, picture_.frame(), std::nullopt));
 
   std::vector<unsigned char> expected;
   ASSERT_TRUE(cv::imencode(".png", picture_.mat(), expected));
@@ -84,7 +84,7 @@ TEST_F(ImageWriter, AFailedEncodeLeavesAnEarlierFileIntact) {
   write_bytes(path, "earlier picture");
   // JPEG has no two-channel form: the encoder refuses the frame.
   const Frame two_channels{picture_.pixels, 32, 48, 2, 64 * 3};
-  EXPECT_FALSE(write_image(path, two_channels, kJpegQuality100));
+  EXPECT_FALSE(write_image(path, two_channels, 100));
   EXPECT_EQ(read_file(path), "earlier picture");
   EXPECT_EQ(files(), std::vector<std::string>{"shot.jpg"});
 }
@@ -94,17 +94,17 @@ TEST_F(ImageWriter, AFailedRenameLeavesNoTemporaryBehind) {
   const fs::path path = folder_ / "shot.png";
   fs::create_directory(path);
   write_bytes(path / "inside", "kept");
-  EXPECT_FALSE(write_image(path, picture_.frame(), nullptr));
+  EXPECT_FALSE(write_image(path, picture_.frame(), std::nullopt));
   EXPECT_EQ(read_file(path / "inside"), "kept");
   EXPECT_EQ(files(), std::vector<std::string>{"shot.png"});
 }
 
 TEST_F(ImageWriter, AMissingFolderOrNoFrameIsAFailure) {
   const fs::path path = folder_ / "missing" / "shot.png";
-  EXPECT_FALSE(write_image(path, picture_.frame(), nullptr));
+  EXPECT_FALSE(write_image(path, picture_.frame(), std::nullopt));
   EXPECT_FALSE(fs::exists(folder_ / "missing"));
-  EXPECT_FALSE(write_image(folder_ / "none.png", Frame{}, nullptr));
-  EXPECT_FALSE(write_image(folder_ / "noextension", picture_.frame(), nullptr));
+  EXPECT_FALSE(write_image(folder_ / "none.png", Frame{}, std::nullopt));
+  EXPECT_FALSE(write_image(folder_ / "noextension", picture_.frame(), std::nullopt));
   EXPECT_TRUE(files().empty());
 }
 
@@ -116,7 +116,7 @@ TEST_F(ImageWriter, KeepsThePermissionsOfTheFileItReplaces) {
   if ((fs::status(path).permissions() & fs::perms::all) != wanted) {
     GTEST_SKIP() << "[no-file-modes] this file system keeps no such permissions";
   }
-  ASSERT_TRUE(write_image(path, picture_.frame(), nullptr));
+  ASSERT_TRUE(write_image(path, picture_.frame(), std::nullopt));
   EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, wanted);
 }
 

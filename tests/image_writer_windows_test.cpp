@@ -19,7 +19,7 @@ TEST_F(ImageWriter, AFileHeldWithoutDeleteSharingGetsTheNewPictureInPlace) {
   {
     HeldFile reader(path, std::string(1 << 20, 'x'), kLikeJava);
     ASSERT_TRUE(reader.held());
-    EXPECT_TRUE(write_image(path, picture_.frame(), nullptr));
+    EXPECT_TRUE(write_image(path, picture_.frame(), std::nullopt));
   }
   std::vector<unsigned char> expected;
   ASSERT_TRUE(cv::imencode(".png", picture_.mat(), expected));
@@ -32,7 +32,7 @@ TEST_F(ImageWriter, AFileHeldAgainstWritingIsAFailureThatKeepsIt) {
   {
     HeldFile reader(path, "earlier", FILE_SHARE_READ);
     ASSERT_TRUE(reader.held());
-    EXPECT_FALSE(write_image(path, picture_.frame(), nullptr));
+    EXPECT_FALSE(write_image(path, picture_.frame(), std::nullopt));
   }
   EXPECT_EQ(read_file(path), "earlier");
   EXPECT_EQ(files(), std::vector<std::string>{"shot.png"});

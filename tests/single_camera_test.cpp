@@ -105,7 +105,7 @@ TEST(CamprobeSave, WritesTheFirstFrameWithNoParametersAndShowsNothing) {
       "open 0 -> #1",
       "open 1 at 320x240 -> #2",
       "grab #2 -> cam1.1",
-      "write [shot.png] cam1.1 params none",
+      "write [shot.png] cam1.1 default quality",
       "release #2",
   };
   EXPECT_EQ(camera.calls, expected);
@@ -131,7 +131,7 @@ TEST(CamprobeSave, AFailedWriteIsReportedWithTheNameAsGiven) {
   EXPECT_EQ(result.output, lines({"error file=no such dir/shot.jpg"}));
   EXPECT_EQ(result.status, 0);
   EXPECT_THAT(camera.calls_starting("write"),
-              ElementsAre("write [no such dir/shot.jpg] cam0.1 params none -> failed"));
+              ElementsAre("write [no such dir/shot.jpg] cam0.1 default quality -> failed"));
   EXPECT_THAT(camera.calls_starting("release"), ElementsAre("release #1"));
 }
 
@@ -147,7 +147,7 @@ TEST(CamprobeSave, TheFileIsTheOneTheArgumentNamesAndTheLineShowsItsText) {
     EXPECT_EQ(result.output, fails ? lines({"error file=cafe.png"}) : "");
     EXPECT_THAT(camera.calls_starting("check"), ElementsAre(u8"check [caf\u00e9.png] -> yes"));
     EXPECT_THAT(camera.calls_starting("write"),
-                ElementsAre(std::string(u8"write [caf\u00e9.png] cam0.1 params none") +
+                ElementsAre(std::string(u8"write [caf\u00e9.png] cam0.1 default quality") +
                             (fails ? " -> failed" : "")));
   }
 }

@@ -31,7 +31,7 @@ TEST(Snapshot, PreviewsUntilAKeyThenWritesTheFrameOnScreenAtQuality100) {
       "show [CAM  2] cam2.4",
       "wait 50 -> 120",
       "destroy [CAM  2]",
-      "write [shot.jpg] cam2.4 params 1=100",
+      "write [shot.jpg] cam2.4 jpeg quality 100",
       "release #1",
   };
   EXPECT_EQ(camera.calls, expected);
@@ -45,7 +45,8 @@ TEST(Snapshot, WithNoOptionsUsesCameraZeroAndTestTif) {
   EXPECT_EQ(result.output, lines({"save_image 0"}));
   EXPECT_EQ(result.status, 0);
   EXPECT_THAT(camera.calls_starting("show"), ElementsAre("show [CAM  0] cam0.2"));
-  EXPECT_THAT(camera.calls_starting("write"), ElementsAre("write [test.tif] cam0.2 params 1=100"));
+  EXPECT_THAT(camera.calls_starting("write"),
+              ElementsAre("write [test.tif] cam0.2 jpeg quality 100"));
 }
 
 TEST(Snapshot, ACameraThatCannotBeOpenedIsReportedWithoutItsNumber) {
@@ -111,7 +112,7 @@ TEST(Snapshot, ALongFileNameIsUsedWhole) {
   const ToolResult result = run_capture_with(camera, {"-f", name.c_str()});
   EXPECT_EQ(result.status, 0);
   EXPECT_THAT(camera.calls_starting("write"),
-              ElementsAre("write [" + name + "] cam0.2 params 1=100"));
+              ElementsAre("write [" + name + "] cam0.2 jpeg quality 100"));
 }
 
 TEST(Snapshot, TitlesCarryTheCameraNumberAsGiven) {
@@ -149,7 +150,7 @@ TEST(Snapshot, TheFileIsTheOneTheArgumentNamesAndTheLineShowsItsText) {
     EXPECT_EQ(result.output, lines({fails ? "can not save image cafe.png" : "save_image 0"}));
     EXPECT_THAT(camera.calls_starting("check"), ElementsAre(u8"check [caf\u00e9.png] -> yes"));
     EXPECT_THAT(camera.calls_starting("write"),
-                ElementsAre(std::string(u8"write [caf\u00e9.png] cam0.2 params 1=100") +
+                ElementsAre(std::string(u8"write [caf\u00e9.png] cam0.2 jpeg quality 100") +
                             (fails ? " -> failed" : "")));
   }
 }
