@@ -41,7 +41,10 @@ std::wstring environment_with(const Environment& changes) {
   for (const wchar_t* entry = strings; *entry != L'\0'; entry += wcslen(entry) + 1) {
     const std::wstring text = entry;
     bool changed = false;
-    for (const auto& change : changes) changed |= text.rfind(wide(change.first) + L"=", 0) == 0;
+    for (const auto& change : changes) {  // a name in any case, as Windows takes PATH for Path
+      const std::wstring name = wide(change.first) + L"=";
+      changed |= _wcsnicmp(text.c_str(), name.c_str(), name.size()) == 0;
+    }
     if (!changed) block += text + L'\0';
   }
   FreeEnvironmentStringsW(strings);

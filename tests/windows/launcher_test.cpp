@@ -9,12 +9,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "program.h"
 #include "read_file.h"
-#include "test_folder.h"
 #include "screenshot.h"
+#include "test_folder.h"
 #include "window_search.h"
 
 namespace {
@@ -33,54 +35,15 @@ fs::path fresh_folder(const std::string& name) {
 
 using cam::testing::read_file;
 
-// This process's environment with PATH replaced and STANDIN_LOG added, as the block
-// CreateProcessW takes.
-std::wstring environment_with(const std::wstring& path, const fs::path& log) {
-  std::wstring block;
-  wchar_t* current = GetEnvironmentStringsW();
-  for (const wchar_t* entry = current; *entry != 0; entry += wcslen(entry) + 1) {
-    if (_wcsnicmp(entry, L"PATH=", 5) == 0 || _wcsnicmp(entry, L"STANDIN_LOG=", 12) == 0) continue;
-    block += entry;
-    block += L'\0';
-  }
-  FreeEnvironmentStringsW(current);
-  block += L"PATH=" + path + L'\0';
-  block += L"STANDIN_LOG=" + log.wstring() + L'\0';
-  return block;
-}
-
-struct Launch {
-  PROCESS_INFORMATION process = {};
-  bool started = false;
-
-  ~Launch() {
-    if (!started) return;
-    if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
-      TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  // The exit status, or -1 when the launcher has not ended within `timeout`.
-  long exit_status(std::chrono::milliseconds timeout) {
-    if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
-      return -1;
-    DWORD status = 0;
-    GetExitCodeProcess(process.hProcess, &status);
-    return static_cast<long>(status);
-  }
-};
-
-// Starts the launcher in `folder` with `search_path` as PATH and arguments of its own.
-void start_launcher(Launch& launch, const fs::path& folder, const std::wstring& search_path,
-                    const fs::path& log) {
-  std::wstring command = L"\"" + kLauncher.wstring() + L"\" -jar Other.jar --ignored";
-  std::wstring environment = environment_with(search_path, log);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  launch.started = CreateProcessW(kLauncher.wstring().c_str(), command.data(), nullptr, nullptr,
-                                  FALSE, CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                                  folder.wstring().c_str(), &startup, &launch.process) != 0;
-  ASSERT_TRUE(launch.started) << "CreateProcessW failed: " << GetLastError();
+// The launcher started in `folder` with `search_path` as PATH and arguments of its own.
+std::unique_ptr<e2e::Program> start_launcher(const fs::path& folder,
+                                             const std::wstring& search_path, const fs::path& log) {
+  auto launch = std::make_unique<e2e::Program>(
+      kLauncher, std::vector<std::string>{"QuelvarWin.exe", "-jar", "Other.jar", "--ignored"},
+      e2e::Environment{{"PATH", fs::path(search_path).u8string()}, {"STANDIN_LOG", log.u8string()}},
+      folder, log.parent_path());
+  EXPECT_TRUE(launch->started()) << "the launcher did not start: " << GetLastError();
+  return launch;
 }
 
 // Windows' own folders, where no javaw.exe is.
@@ -101,10 +64,9 @@ TEST(Launcher, StartsJavaWithTheApplicationWithoutWaitingAndReturnsZero) {
   fs::copy_file(kStandIn, runtime / "javaw.exe");
   const fs::path log = root / "standin.log";
 
-  Launch launch;
-  start_launcher(launch, app, runtime.wstring() + L";" + system_path(), log);
+  const auto launch = start_launcher(app, runtime.wstring() + L";" + system_path(), log);
   // The stand-in runs until it is released: the launcher must return while it runs.
-  EXPECT_EQ(launch.exit_status(10s), 0);
+  EXPECT_EQ(launch->wait(10s), 0);
   EXPECT_EQ(read_file(log).find("ended"), std::string::npos) << read_file(log);
   std::ofstream(log.string() + ".release").close();
 
@@ -162,9 +124,8 @@ bool have_display() {
 // and dismisses it; the status must then be 1.
 void expect_box(const std::wstring& search_path, const std::wstring& message, const char* picture) {
   const fs::path root = fresh_folder(picture);
-  Launch launch;
-  start_launcher(launch, root, search_path, root / "standin.log");
-  const HWND box = wintest::wait_for_window({launch.process.dwProcessId, L"", L"#32770", true}, 20s);
+  const auto launch = start_launcher(root, search_path, root / "standin.log");
+  const HWND box = wintest::wait_for_window({launch->id(), L"", L"#32770", true}, 20s);
   ASSERT_NE(box, nullptr) << "no message box appeared";
   EXPECT_EQ(text_of(box), L"\u30A8\u30E9\u30FC");  // エラー
   EXPECT_EQ(text_of(GetDlgItem(box, 0xFFFF)), message);
@@ -173,7 +134,7 @@ void expect_box(const std::wstring& search_path, const std::wstring& message, co
   fs::create_directories(kArtefacts);
   EXPECT_TRUE(save_window_picture(box, kArtefacts / picture));
   press_enter(box);
-  EXPECT_EQ(launch.exit_status(10s), 1);
+  EXPECT_EQ(launch->wait(10s), 1);
 }
 
 TEST(LauncherBox, NoJavaOnTheSearchPathSaysTheRuntimeIsNotInstalled) {
