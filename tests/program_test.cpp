@@ -1,6 +1,6 @@
-// The built capture and camprobe with the real OpenCV and no camera, run as a user at a
-// console or the Java application runs them: the one line read from a pipe, the status,
-// nothing on standard error (OpenCV's own warnings are silenced).
+// The built capture and camprobe with the real OpenCV, beyond the runs with no camera that
+// every platform shares (e2e/camera_cases_e2e_test.cpp): help under the name as typed,
+// and what a count loads.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,20 +14,6 @@ namespace {
 
 const std::string kCapture = CAPTURE_PROGRAM;
 const std::string kCamprobe = CAMPROBE_PROGRAM;
-
-TEST(Programs, EachRunWithNoCameraIsItsOneLineAndStatus) {
-  CameraRig("no-camera").expect_runs({
-      {kCapture, {"-c", "3", "-v"}, "ver. 1.0\n", 255},
-      {kCapture, {"-c", "16"}, "Over Cam No [<16]\n", 255},
-      {kCapture, {"-f", "shot.xyz"}, "can not save image shot.xyz\n", 255},
-      {kCapture, {}, "can not open capture camera\n", 255},
-      {kCapture, {"-a", "-n", "2"}, "can not open capture camera 0\n", 255},
-      {kCapture, {"-a"}, "", 0},  // the viewer with no count ends at once
-      // A missing camera is named as asked for, although camera 0 is missing too.
-      {kCamprobe, {"-n"}, "nCam = 0\n", 0},
-      {kCamprobe, {"-c", "1"}, "error cn=1\n", 0},
-  }, 0);
-}
 
 TEST(CaptureProgram, HelpShowsTheNameAsTypedAndExitsWith255) {
   CameraRig rig("help");

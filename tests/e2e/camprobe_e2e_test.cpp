@@ -1,5 +1,6 @@
-// The real camprobe with OpenCV's V4L2 backend on virtual cameras, and its window on a
-// virtual display.
+// What the real camprobe does on Linux's virtual cameras beyond the cases every platform
+// shares (camera_cases_e2e_test.cpp): V4L2's nodes, the count line before the exit, file
+// names as bytes, no display.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,7 +9,6 @@
 
 #include "camera_rig.h"
 #include "frame_decoder.h"
-#include "virtual_display.h"
 
 namespace e2e {
 namespace {
@@ -37,8 +37,8 @@ void expect_count(const Cameras& cameras, const std::string& line, const CameraR
   EXPECT_EQ(probe->output(), line);
 }
 
-TEST(CamprobeCount, CountsTheVirtualCamerasUpToSix) {
-  for (int count : {0, 1, 3}) {
+TEST(CamprobeCount, TheLineComesBeforeTheExitWithEveryCameraClosed) {
+  for (int count : {0, 3}) {
     SCOPED_TRACE(count);
     CameraRig rig("count-" + std::to_string(count));
     expect_count({count}, "nCam = " + std::to_string(count) + "\n", rig);
@@ -73,13 +73,6 @@ TEST(CamprobeCount, CountsCaptureNodesOnlyAndSkipsGaps) {
   EXPECT_THAT(unplugged.log_ending(" open"), ElementsAre("2.1 open", "4.1 open"));
 }
 
-TEST(CamprobeCount, AsksEveryCameraForTheFrameSizeGiven) {
-  CameraRig rig("count-size");
-  expect_count({3}, "nCam = 3\n", rig, {"-w", "320", "-h", "240"});
-  EXPECT_THAT(rig.log_with("320x240"),
-              ElementsAre("0.1 size 320x240", "1.1 size 320x240", "2.1 size 320x240"));
-}
-
 // Both are refused before any camera is asked what it is.
 TEST(CamprobeRefusals, ACameraPastTheSlotsOrANameWithoutAFormatOpensNothing) {
   const std::pair<std::vector<std::string>, std::string> refusals[] = {
@@ -93,9 +86,8 @@ TEST(CamprobeRefusals, ACameraPastTheSlotsOrANameWithoutAFormatOpensNothing) {
   }
 }
 
-// One frame of the camera asked for, at the size asked for or the nearest the camera
-// has, with no display at all (a window would fail to open): the file named holds it,
-// and nothing else is left.
+// One frame of the camera asked for, with no display at all (a window would fail to
+// open): the file named holds it, nothing else is left, and only that camera streamed.
 TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {
   struct Save {
     const char* row;
@@ -107,9 +99,13 @@ TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {
     int height;
   };
   const Save saves[] = {
-      {"png", 2, {"-c", "1", "-f", "shot.png", "-w", "320", "-h", "240"}, "shot.png", 1, 320, 240},
-      {"jpg", 2, {"-c", "1", "-f", "shot.jpg", "-w", "320", "-h", "240"}, "shot.jpg", 1, 320, 240},
-      {"tif", 2, {"-c", "1", "-f", "shot.tif", "-w", "320", "-h", "240"}, "shot.tif", 1, 320, 240},
+      {"camera-1",
+       2,
+       {"-c", "1", "-f", "shot.png", "-w", "320", "-h", "240"},
+       "shot.png",
+       1,
+       320,
+       240},
       // Camera 1 is the second webcam, whose capture node comes after the first one's
       // metadata node.
       {"second-webcam",
@@ -122,14 +118,6 @@ TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {
       // Names are bytes on Linux: one that is no valid UTF-8 (café in Latin-1) is the
       // file written, byte for byte.
       {"latin1-name", 1, {"-f", "caf\xe9.png"}, "caf\xe9.png", 0, 640, 480},
-      // A camera without the size asked for gives the nearest it has.
-      {"size-not-offered",
-       Cameras(1).sizes("640x480,1280x720"),
-       {"-f", "shot.png", "-w", "320", "-h", "240"},
-       "shot.png",
-       0,
-       640,
-       480},
   };
   for (const Save& save : saves) {
     SCOPED_TRACE(save.row);
@@ -146,41 +134,6 @@ TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {
     EXPECT_THAT(rig.log_with("stream on"),
                 ElementsAre(std::to_string(save.camera) + ".1 stream on"));
   }
-}
-
-TEST(CamprobeSave, AMissingCameraIsReportedWithStatusZero) {
-  CameraRig rig("save-missing");
-  auto probe = rig.start(kCamprobe, {"-c", "1", "-f", "shot.png"}, {1});
-  EXPECT_EQ(probe->wait(10s), 0);
-  EXPECT_EQ(probe->output(), "error cn=1\n");
-  EXPECT_FALSE(std::filesystem::exists(rig.folder() + "/shot.png"));
-}
-
-TEST(CamprobeView, ShowsTheCameraUntilEscAndNotUntilAnyOtherKey) {
-  VirtualDisplay display;
-  require_display(display);
-  if (IsSkipped() || HasFatalFailure()) return;
-  CameraRig rig("view");
-  auto probe = rig.start(kCamprobe, {"-w", "320", "-h", "240"}, {1}, display.environment());
-  const std::string window = display.wait_for_window("^Capture$", 15s);
-  ASSERT_FALSE(window.empty()) << probe->errors();
-  EXPECT_THAT(rig.log_with("size 320x240"), ElementsAre("0.1 size 320x240"));
-  const auto [width, height] = display.wait_for_size(window, 320, 240, 10s);
-  EXPECT_GE(width, 320);
-  EXPECT_GE(height, 240);
-
-  // Once the view runs, so that a key sent as the window first appears is not lost and
-  // taken for one the view ignored.
-  ASSERT_TRUE(rig.wait_for_log(" frame ", 3, 10s)) << "no frame within 10 s";
-  display.press(window, "x");
-  // Frames still come well after the key: the view did not end.
-  const std::size_t frames_then = rig.log_with(" frame ").size();
-  EXPECT_TRUE(rig.wait_for_log(" frame ", frames_then + 10, 10s));
-  EXPECT_TRUE(probe->running()) << "a key other than Esc ended the view\n" << probe->errors();
-  display.press(window, "Escape");
-  EXPECT_EQ(probe->wait(10s), 0) << probe->errors();
-  EXPECT_EQ(probe->output(), "");
-  EXPECT_THAT(rig.log_with("close"), ElementsAre("0.1 close"));
 }
 
 TEST(CamprobeView, WithoutADisplayEndsAtOnceAndClosesTheCamera) {

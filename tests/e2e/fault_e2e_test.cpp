@@ -16,9 +16,9 @@
 #include <thread>
 
 #include "camera_rig.h"
+#include "display.h"
 #include "frame_decoder.h"
 #include "read_file.h"
-#include "virtual_display.h"
 
 namespace e2e {
 namespace {
@@ -58,10 +58,8 @@ void expect_earlier_intact(const CameraRig& rig, const std::string& name) {
 
 class FaultsOnDisplay : public ::testing::Test {
  protected:
-  void SetUp() override {
-    require_display(display_);
-  }
-  VirtualDisplay display_;
+  void SetUp() override { require_display(display_); }
+  Display display_;
 };
 
 // A camera unplugged while capture shows it ends the run with its line; a picture at
@@ -76,7 +74,10 @@ TEST_F(FaultsOnDisplay, UnpluggedDuringCapturesWindows) {
   };
   const Unplugged runs[] = {
       {"preview", {"-f", "shot.png"}, Cameras(1).frames("0:8"), 1, "Can not open Camera 0\n"},
-      {"all-camera-viewer", {"-a", "-n", "2"}, Cameras(2).frames("1:8"), 255,
+      {"all-camera-viewer",
+       {"-a", "-n", "2"},
+       Cameras(2).frames("1:8"),
+       255,
        "Can not open Camera 1\n"},
   };
   for (const Unplugged& run : runs) {
@@ -94,13 +95,13 @@ TEST_F(FaultsOnDisplay, UnpluggedDuringCapturesWindows) {
 TEST_F(FaultsOnDisplay, UnpluggedDuringCamprobesView) {
   CameraRig rig("fault-unplug-view");
   auto probe = rig.start(kCamprobe, {}, Cameras(1).frames("0:8"), display_.environment());
-  const std::string window = display_.wait_for_window("^Capture$", 15s);
-  ASSERT_FALSE(window.empty()) << probe->errors();
+  const Window window = display_.wait_for_window(*probe, "Capture", 15s);
+  ASSERT_TRUE(window) << probe->errors();
   ASSERT_TRUE(rig.wait_for_log("frame 8", 1, 5s));
   // The view goes on asking the camera that is gone for frames, and does not end.
   ASSERT_TRUE(rig.wait_for_log(" gone", 10, 5s));
   EXPECT_TRUE(probe->running()) << probe->errors();
-  display_.press(window, "Escape");
+  display_.press(window, kEsc);
   EXPECT_EQ(probe->wait(10s), 0);
   EXPECT_EQ(probe->output(), "");
   EXPECT_THAT(rig.log_with("close"), ElementsAre("0.1 close"));
@@ -109,34 +110,29 @@ TEST_F(FaultsOnDisplay, UnpluggedDuringCamprobesView) {
 TEST_F(FaultsOnDisplay, CaptureIntoAMissingFolder) {
   CameraRig rig("fault-missing-folder-capture");
   auto capture = rig.start(kCapture, {"-f", "nosuch/shot.png"}, {1}, display_.environment());
-  const std::string window = display_.wait_for_window("^CAM  0$", 15s);
-  ASSERT_FALSE(window.empty()) << capture->errors();
+  const Window window = display_.wait_for_window(*capture, "CAM  0", 15s);
+  ASSERT_TRUE(window) << capture->errors();
   // The preview is running, so the window takes keys: a key sent as it first appears
   // can be lost on a busy machine.
   ASSERT_TRUE(rig.wait_for_log(" frame ", 3, 10s));
-  display_.press(window, "x");
+  display_.press(window, 'x');
   EXPECT_EQ(capture->wait(10s), 255);
   EXPECT_EQ(capture->output(), "can not save image nosuch/shot.png\n");
   EXPECT_THAT(rig.files_left(), IsEmpty());
 }
 
-TEST(Faults, ABusyCameraIsNotOpened) {
+// V4L2 says a camera is busy when it is opened: each run looks camera 0 up, then tries
+// to open it, and both find it busy. (What the runs print is a case every platform
+// shares.)
+TEST(Faults, ABusyCameraIsOnlyLookedUpAndTried) {
   CameraRig rig("fault-busy");
-  put_earlier(rig, "shot.png");
-  auto capture = rig.start(kCapture, {"-f", "shot.png"}, Cameras(2).busy("0"));
-  EXPECT_EQ(capture->wait(10s), 255);
-  EXPECT_EQ(capture->output(), "can not open capture camera\n");
-
+  for (const std::string& program : {kCapture, kCamprobe}) {
+    auto run = rig.start(program, {"-f", "shot.png"}, Cameras(2).busy("0"));
+    EXPECT_TRUE(run->wait(10s) == Ending::exited(program == kCapture ? 255 : 0)) << program;
+  }
   auto count = rig.start(kCamprobe, {"-n"}, Cameras(2).busy("0"));
   EXPECT_EQ(count->wait(10s), 0);
-  EXPECT_EQ(count->output(), "nCam = 0\n");
-
-  auto save = rig.start(kCamprobe, {"-f", "shot.png"}, Cameras(2).busy("0"));
-  EXPECT_EQ(save->wait(10s), 0);
-  EXPECT_EQ(save->output(), "error cn=0\n");
-  // Each run looks camera 0 up, then tries to open it: both find it busy.
   EXPECT_THAT(rig.log(), AllOf(SizeIs(6), Each("0 busy")));
-  expect_earlier_intact(rig, "shot.png");
 }
 
 // A save that fails is its line and status 0, and changes nothing: an earlier picture at
@@ -151,16 +147,27 @@ TEST(Faults, ASaveThatFailsChangesNothing) {
     bool earlier;  // whether a picture is at the name first
   };
   const Save saves[] = {
-      {"silent-camera", kCamprobe, {"-f", "shot.png"}, Cameras(1).silent("0"), "error cn=0\n",
+      {"silent-camera",
+       kCamprobe,
+       {"-f", "shot.png"},
+       Cameras(1).silent("0"),
+       "error cn=0\n",
        true},
-      {"missing-folder", kCamprobe, {"-f", "nosuch/shot.png"}, 1, "error file=nosuch/shot.png\n",
+      {"missing-folder",
+       kCamprobe,
+       {"-f", "nosuch/shot.png"},
+       1,
+       "error file=nosuch/shot.png\n",
        false},
       // The write runs out of room part way: a file size limit (SIGXFSZ ignored, so the
       // write fails with EFBIG) stands in for a full disk on any machine.
-      {"file-size-limit", "/bin/sh",
+      {"file-size-limit",
+       "/bin/sh",
        {"-c", "trap '' XFSZ; ulimit -f 4; exec \"$0\" \"$@\"", kCamprobe, "-w", "1920", "-h",
         "1080", "-f", "shot.png"},
-       1, "error file=shot.png\n", true},
+       1,
+       "error file=shot.png\n",
+       true},
   };
   for (const Save& save : saves) {
     SCOPED_TRACE(save.row);
@@ -217,12 +224,16 @@ TEST(Faults, AWriteIntoAFullFileSystem) {
   CameraRig rig("fault-full-tmpfs");
   fs::create_directories(rig.folder() + "/full");
   std::string why;
-  const auto output = run_with_own_mounts(rig,
+  const auto output = run_with_own_mounts(
+      rig,
       "mount -t tmpfs -o size=64k tmpfs full\n"
-      "printf '%s' '" + kEarlier + "' > full/shot.png\n"
-      "head -c 1000000 /dev/zero > full/filler 2>/dev/null || true  # until it is full\n"
-      "\"$0\" -w 1920 -h 1080 -f full/shot.png; echo \"status $?\"\n"
-      "cat full/shot.png; echo; ls full\n", why);
+      "printf '%s' '" +
+          kEarlier +
+          "' > full/shot.png\n"
+          "head -c 1000000 /dev/zero > full/filler 2>/dev/null || true  # until it is full\n"
+          "\"$0\" -w 1920 -h 1080 -f full/shot.png; echo \"status $?\"\n"
+          "cat full/shot.png; echo; ls full\n",
+      why);
   if (!output) GTEST_SKIP() << why;
   EXPECT_EQ(*output, "error file=full/shot.png\nstatus 0\n" + kEarlier + "\nfiller\nshot.png\n");
 }
@@ -236,10 +247,13 @@ TEST(Links, ALinkIntoAnotherFileSystemIsWrittenThrough) {
   fs::create_symlink("published/latest.png", rig.folder() + "/shot.png");
   std::string why;
   const auto output = run_with_own_mounts(rig,
-      "mount -t tmpfs tmpfs published\n"
-      "printf '%s' '" + kEarlier + "' > published/latest.png\n"
-      "\"$0\" -f shot.png; echo \"status $?\"\n"
-      "ls published; cp published/latest.png copy.png\n", why);
+                                          "mount -t tmpfs tmpfs published\n"
+                                          "printf '%s' '" +
+                                              kEarlier +
+                                              "' > published/latest.png\n"
+                                              "\"$0\" -f shot.png; echo \"status $?\"\n"
+                                              "ls published; cp published/latest.png copy.png\n",
+                                          why);
   if (!output) GTEST_SKIP() << why;
   EXPECT_EQ(*output, "status 0\nlatest.png\n");
   const auto mark = vcam::read_frame_mark(rig.folder() + "/copy.png");
@@ -257,9 +271,10 @@ TEST(Faults, ASaveWithoutProc) {
   put_earlier(rig, "shot.png");
   std::string why;
   const auto output = run_with_own_mounts(rig,
-      "mount -t tmpfs tmpfs /proc\n"
-      "\"$0\" -f shot.png; echo \"status $?\"\n"
-      "test -e /proc/self/fd || echo 'no /proc'\n", why);
+                                          "mount -t tmpfs tmpfs /proc\n"
+                                          "\"$0\" -f shot.png; echo \"status $?\"\n"
+                                          "test -e /proc/self/fd || echo 'no /proc'\n",
+                                          why);
   if (!output) GTEST_SKIP() << why;
   EXPECT_EQ(*output, "status 0\nno /proc\n");
   const auto mark = vcam::read_frame_mark(rig.folder() + "/shot.png");
@@ -313,8 +328,8 @@ TEST(Interrupted, ASaveKilledAtAnyMomentLeavesAWholeFile) {
 
   for (const int blocks : {1, 4000, 12000}) {  // of 512 bytes, in a file of 6.2 MB
     put_earlier(rig, "shot.bmp");
-    std::vector<std::string> limited = {"-c", "ulimit -f " + std::to_string(blocks) +
-                                                  "; exec \"$0\" \"$@\"", kCamprobe};
+    std::vector<std::string> limited = {
+        "-c", "ulimit -f " + std::to_string(blocks) + "; exec \"$0\" \"$@\"", kCamprobe};
     limited.insert(limited.end(), args.begin(), args.end());
     auto probe = rig.start("/bin/sh", limited, held);
     EXPECT_EQ(probe->wait(within(10s)), Ending::killed_by(SIGXFSZ)) << "at " << blocks << " blocks";
@@ -342,8 +357,8 @@ TEST(Interrupted, ASaveKilledAtAnyMomentLeavesAWholeFile) {
   std::mt19937 random(20261208);
   long from_us = 0;
   long to_us = std::clamp(
-      2 * static_cast<long>(std::chrono::duration_cast<microseconds>(replace_time).count()),
-      1000L, kLatestUs);
+      2 * static_cast<long>(std::chrono::duration_cast<microseconds>(replace_time).count()), 1000L,
+      kLatestUs);
   std::map<Left, int> kills;
   std::string stopped;  // why the runs stopped early, if they did
   for (int run = 0; run < 40; ++run) {

@@ -31,6 +31,11 @@ struct Ending {
   friend std::ostream& operator<<(std::ostream& out, Ending ending);
 };
 
+// What a parent sees of every program here: the end of each line printed, and the status
+// a program's return of -1 comes as (255 on Linux, -1 on Windows).
+extern const char* const kLineEnd;
+extern const int kFailureStatus;
+
 // Changes to the environment a program inherits: an empty value removes a variable.
 using Environment = std::map<std::string, std::string>;
 

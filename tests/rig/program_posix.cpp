@@ -121,6 +121,9 @@ Environment camera_environment(const std::filesystem::path& runtime_folder) {
   };
 }
 
+const char* const kLineEnd = "\n";
+const int kFailureStatus = 255;
+
 std::string why_no_virtual_camera() { return ""; }  // it is built with the tests
 
 std::string unix_name(const std::filesystem::path& file) { return file.string(); }

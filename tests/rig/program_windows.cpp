@@ -135,6 +135,9 @@ void Program::kill_now() {
   WaitForSingleObject(process_->info.hProcess, INFINITE);
 }
 
+const char* const kLineEnd = "\r\n";
+const int kFailureStatus = -1;
+
 Environment camera_environment(const std::filesystem::path&) { return {}; }
 
 std::string why_no_virtual_camera() {
