@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <set>
 #include <thread>
 
 #include "test_folder.h"
@@ -138,11 +137,8 @@ bool CameraRig::wait_for_log(const std::string& text, std::size_t count,
 void CameraRig::forget_log() const { fs::remove(folder_ / kLog); }
 
 std::map<int, int> CameraRig::setups() const {
-  std::map<int, std::set<std::string>> opens;
-  for (const std::string& line : log_with(" size "))
-    opens[std::stoi(line)].insert(line.substr(0, line.find(' ')));
   std::map<int, int> counted;
-  for (const auto& [camera, ids] : opens) counted[camera] = static_cast<int>(ids.size());
+  for (const std::string& line : log_ending(" set up")) ++counted[std::stoi(line)];
   return counted;
 }
 

@@ -65,8 +65,9 @@ class CameraRig {
                     std::chrono::milliseconds limit) const;
   // Starts the log afresh, for what the next run asks of the cameras alone.
   void forget_log() const;
-  // How often each camera was set up: an open of it that set its frame size. (Wine's
-  // listing of the devices opens them too, but only to ask what they are.)
+  // How often each camera was set up, as the camera logs it: an open of it that set its
+  // frame size. (Wine's listing of the devices opens them too, but only to ask what
+  // they are.)
   std::map<int, int> setups() const;
   // Every camera opened was closed again, as a release does (an exit closes none).
   void expect_all_closed() const;

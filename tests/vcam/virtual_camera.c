@@ -29,8 +29,10 @@
  *                       1920x1080, starting at 640x480
  *   VCAM_START_MS=300   each open's first frame size takes this long to set, as a real
  *                       camera takes time to start (a DirectShow set-up sets it once)
- *   VCAM_LOG=file       lines "<camera>.<open> open|size WxH|stream on|frame F|close",
- *                       "<camera> open failed" or "<camera> busy", "<camera> looked up"
+ *   VCAM_LOG=file       lines "<camera>.<open> open|set up|size WxH|stream on|frame F|close"
+ *                       ("set up" before an open's first size: the camera starts, as a
+ *                       DirectShow graph is built), "<camera> open failed" or
+ *                       "<camera> busy", "<camera> looked up"
  *                       for an open that only asked what the node is (QUERYCAP), and
  *                       "<camera>.<open> refused <request>" for a video-capture request
  *                       made of a metadata node
@@ -393,6 +395,7 @@ static void describe_size(unsigned width, unsigned height, struct v4l2_format* f
 
 static void set_format(struct device* d, struct v4l2_format* f) {
   const long start_ms = env_int("VCAM_START_MS", 0);
+  if (!d->started) note("%d.%d set up", d->camera, d->open_number);
   if (!d->started && start_ms > 0) {
     const struct timespec start = {start_ms / 1000, start_ms % 1000 * 1000000};
     nanosleep(&start, NULL);
