@@ -1,5 +1,5 @@
-"""Writes the release package: a zip of the given files and a SHA256SUMS that verifies
-them, the same bytes for the same files.
+"""Writes the release package: a zip of the given files and the sums that verify them
+(named by $package_sums), the same bytes for the same files.
 
     pack_release.py PACKAGE EPOCH FILE...
 
@@ -34,7 +34,8 @@ def main(package, epoch, paths):
                     data = source.read()
                 sums += "%s  %s\n" % (hashlib.sha256(data).hexdigest(), name)
                 archive.writestr(entry(name, epoch), data, compresslevel=9)
-            archive.writestr(entry("SHA256SUMS", epoch), sums.encode(), compresslevel=9)
+            archive.writestr(entry(os.environ["package_sums"], epoch), sums.encode(),
+                             compresslevel=9)
     os.replace(package + ".part", package)
 
 

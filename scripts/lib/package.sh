@@ -10,5 +10,8 @@ package_name=camtools-$package_version-win32.zip
 # The programs, each where a build makes it; the package holds them by name alone.
 package_built_programs=(capture/capture.exe camprobe/camprobe.exe launcher/QuelvarWin.exe)
 package_programs=("${package_built_programs[@]##*/}")
-# What the release writes beside them; SHA256SUMS sums all the others.
-package_documents=(CamtoolsExample.java GUIDE.txt NOTICES.txt camtools.cdx.json)
+# What the release writes beside them, named here alone: the scripts that write and check
+# the package take the names from the environment. The sums cover all the others.
+export package_example=CamtoolsExample.java package_guide=GUIDE.txt \
+  package_notices=NOTICES.txt package_bill=camtools.cdx.json package_sums=SHA256SUMS
+package_documents=("$package_example" "$package_guide" "$package_notices" "$package_bill")

@@ -3,14 +3,15 @@ stops the check with a line that names it.
 
     package_check.py FOLDER FILE...
 
-FILE: what the package holds besides SHA256SUMS, the programs (.exe) among them, as
-scripts/lib/package.sh names them.
+FILE: what the package holds besides its sums, the programs (.exe) among them.
+scripts/lib/package.sh names them, and the sums, the bill and the guide in the
+environment.
 
-- it holds exactly those files and SHA256SUMS;
-- SHA256SUMS names each of the files once, and every sum verifies;
+- it holds exactly those files and the sums;
+- the sums name each of the files once, and every sum verifies;
 - the bill of materials, read as JSON, gives each program's SHA-256 under that
   program's own component;
-- GUIDE.txt starts with a UTF-8 byte order mark, by which Notepad knows its encoding,
+- the guide starts with a UTF-8 byte order mark, by which Notepad knows its encoding,
   and every line of it ends in CR LF, the last one too;
 - each program is a 32-bit (PE32) x86 program with ASLR (dynamic base, its relocations
   kept) and DEP (NX compatible) that imports only DLLs of Windows itself, as the build
@@ -36,6 +37,10 @@ NX_COMPAT = 0x0100
 IMPORTS, BASE_RELOCATIONS = 1, 5  # data directory indexes
 
 
+# The package's own files, as scripts/lib/package.sh names them.
+SUMS, BILL, GUIDE = (os.environ[name] for name in ("package_sums", "package_bill", "package_guide"))
+
+
 class Fault(Exception):
     pass
 
@@ -48,29 +53,29 @@ def read(folder, name):
 def check_files(folder, summed):
     held = sorted(os.path.relpath(os.path.join(root, name), folder)
                   for root, _, names in os.walk(folder) for name in names)
-    files = sorted(summed + ["SHA256SUMS"])
+    files = sorted(summed + [SUMS])
     if held != files:
         raise Fault("the package holds %s; it should hold %s" % (" ".join(held), " ".join(files)))
 
 
 def check_sums(folder, summed):
     listed = {}
-    for line in read(folder, "SHA256SUMS").decode().splitlines():
+    for line in read(folder, SUMS).decode().splitlines():
         digest, _, name = line.partition("  ")
         if name in listed:
-            raise Fault("SHA256SUMS names %s twice" % name)
+            raise Fault("%s names %s twice" % (SUMS, name))
         listed[name] = digest
     if sorted(listed) != sorted(summed):
-        raise Fault("SHA256SUMS names %s; it should name %s" % (
-            " ".join(sorted(listed)), " ".join(sorted(summed))))
+        raise Fault("%s names %s; it should name %s" % (
+            SUMS, " ".join(sorted(listed)), " ".join(sorted(summed))))
     for name, digest in sorted(listed.items()):
         if hashlib.sha256(read(folder, name)).hexdigest() != digest:
-            raise Fault("SHA256SUMS: %s does not verify" % name)
+            raise Fault("%s: %s does not verify" % (SUMS, name))
 
 
 def check_bill(folder, programs):
     try:
-        bill = json.loads(read(folder, "camtools.cdx.json"))
+        bill = json.loads(read(folder, BILL))
     except ValueError as why:
         raise Fault("the bill of materials is no JSON: %s" % why)
     components = {c.get("name"): c for c in bill.get("components", [])}
@@ -82,15 +87,15 @@ def check_bill(folder, programs):
 
 
 def check_guide(folder):
-    text = read(folder, "GUIDE.txt")
+    text = read(folder, GUIDE)
     if not text.startswith(b"\xef\xbb\xbf"):
-        raise Fault("GUIDE.txt: no UTF-8 byte order mark at its start")
+        raise Fault("%s: no UTF-8 byte order mark at its start" % GUIDE)
     lines = text.split(b"\r\n")
     if lines[-1] != b"":
-        raise Fault("GUIDE.txt: its last line does not end in CR LF")
+        raise Fault("%s: its last line does not end in CR LF" % GUIDE)
     for number, line in enumerate(lines[:-1], 1):
         if b"\n" in line or b"\r" in line:
-            raise Fault("GUIDE.txt: line %d does not end in CR LF" % number)
+            raise Fault("%s: line %d does not end in CR LF" % (GUIDE, number))
 
 
 class Program:

@@ -1,6 +1,7 @@
-"""Writes what the release package says of its contents: NOTICES.txt (the licence texts
-and copyright notices of every component linked into each program) and camtools.cdx.json
-(a CycloneDX 1.6 bill of materials), both from the same facts:
+"""Writes what the release package says of its contents, under the names
+scripts/lib/package.sh gives them ($package_notices, $package_bill): the notices (the
+licence texts and copyright notices of every component linked into each program) and a
+CycloneDX 1.6 bill of materials, both from the same facts:
 
 - which files each program was linked from: the linker's map beside each program;
 - which component a file belongs to: the project's own OpenCV and image libraries by the
@@ -9,7 +10,7 @@ and copyright notices of every component linked into each program) and camtools.
 - each component's licence (an SPDX expression) and where its licence texts are, from
   LICENCES below: a judgement made once per component, never per version;
 - the project's own changes to a component's source, as its cache entry keeps them
-  (patches/<source package>/*.patch): NOTICES.txt shows each, as the component's licence
+  (patches/<source package>/*.patch): the notices show each, as the component's licence
   asks of changed files, and the bill records each in the component's pedigree.
 
 A file on a link line whose component has no entry in LICENCES stops the release.
@@ -233,9 +234,9 @@ def main(out, version, epoch, commit, deps, program_maps):
     if missing:
         print("no notice for what the programs link:\n  " + "\n  ".join(sorted(set(missing))))
         return 1
-    with open(os.path.join(out, "NOTICES.txt"), "w", newline="") as output:
+    with open(os.path.join(out, os.environ["package_notices"]), "w", newline="") as output:
         output.write(text)
-    with open(os.path.join(out, "camtools.cdx.json"), "w", newline="\n") as output:
+    with open(os.path.join(out, os.environ["package_bill"]), "w", newline="\n") as output:
         json.dump(bill(components, programs, users, version, epoch, commit), output, indent=2)
         output.write("\n")
     return 0
