@@ -17,8 +17,8 @@
 #include "display.h"
 #include "frame_decoder.h"
 #include "jpeg_tables.h"
+#include "picture_checks.h"
 #include "read_file.h"
-#include "snapshot_check.h"
 
 #define JOIN(a, b) JOIN_(a, b)
 #define JOIN_(a, b) a##b
@@ -28,9 +28,7 @@ namespace e2e {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::Each;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using SetUps = std::map<int, int>;
 
 const std::string kCapture = CAPTURE_PROGRAM;
@@ -147,15 +145,6 @@ TEST_F(SUITE(Cameras), TheCountAsksEveryCountedCameraForTheSizeGiven) {
 // has, with no window: the file named holds it, and nothing else is left. Each camera
 // opened is started once.
 TEST_F(SUITE(Cameras), CamprobeSavesOneFrameOfTheCameraAskedFor) {
-  struct Save {
-    const char* row;
-    Cameras cameras;
-    std::vector<std::string> args;
-    std::string name;
-    int camera;  // whose frame the file holds
-    int width;   // and its size
-    int height;
-  };
   const Save saves[] = {
       {"png", 2, {"-c", "1", "-f", "shot.png", "-w", "320", "-h", "240"}, "shot.png", 1, 320, 240},
       {"jpg", 2, {"-c", "1", "-f", "shot.jpg", "-w", "320", "-h", "240"}, "shot.jpg", 1, 320, 240},
@@ -179,16 +168,7 @@ TEST_F(SUITE(Cameras), CamprobeSavesOneFrameOfTheCameraAskedFor) {
   };
   for (const Save& save : saves) {
     SCOPED_TRACE(save.row);
-    rig_.forget_log();
-    const Finished probe = rig_.run(kCamprobe, save.args, save.cameras);
-    EXPECT_EQ(probe.out, "");
-    EXPECT_EQ(probe.ending, 0);
-    EXPECT_THAT(rig_.files_left(), ElementsAre(save.name));
-    const auto mark = vcam::read_frame_mark(rig_.file(save.name));
-    ASSERT_TRUE(mark.has_value());
-    EXPECT_EQ(mark->camera, save.camera);
-    EXPECT_EQ(mark->width, save.width);
-    EXPECT_EQ(mark->height, save.height);
+    expect_save(rig_, save);
     EXPECT_EQ(rig_.setups(), (SetUps{{0, 1}, {1, 1}}));
     fs::remove(rig_.file(save.name));
   }

@@ -9,6 +9,7 @@
 
 #include "camera_rig.h"
 #include "frame_decoder.h"
+#include "picture_checks.h"
 
 namespace e2e {
 namespace {
@@ -89,15 +90,6 @@ TEST(CamprobeRefusals, ACameraPastTheSlotsOrANameWithoutAFormatOpensNothing) {
 // One frame of the camera asked for, with no display at all (a window would fail to
 // open): the file named holds it, nothing else is left, and only that camera streamed.
 TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {
-  struct Save {
-    const char* row;
-    Cameras cameras;
-    std::vector<std::string> args;
-    std::string name;
-    int camera;  // whose frame the file holds
-    int width;   // and its size
-    int height;
-  };
   const Save saves[] = {
       {"camera-1",
        2,
@@ -122,15 +114,7 @@ TEST(CamprobeSave, WritesOneFrameOfTheCameraAskedForWithoutAWindow) {
   for (const Save& save : saves) {
     SCOPED_TRACE(save.row);
     CameraRig rig(std::string("save-") + save.row);
-    auto probe = rig.start(kCamprobe, save.args, save.cameras);
-    EXPECT_EQ(probe->wait(10s), 0);
-    EXPECT_EQ(probe->output(), "");
-    EXPECT_THAT(rig.files_left(), ElementsAre(save.name));
-    const auto mark = vcam::read_frame_mark(rig.file(save.name));
-    ASSERT_TRUE(mark.has_value());
-    EXPECT_EQ(mark->camera, save.camera);
-    EXPECT_EQ(mark->width, save.width);
-    EXPECT_EQ(mark->height, save.height);
+    expect_save(rig, save);
     EXPECT_THAT(rig.log_with("stream on"),
                 ElementsAre(std::to_string(save.camera) + ".1 stream on"));
   }

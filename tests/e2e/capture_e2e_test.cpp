@@ -12,7 +12,7 @@
 #include "camera_rig.h"
 #include "display.h"
 #include "frame_decoder.h"
-#include "snapshot_check.h"
+#include "picture_checks.h"
 
 namespace e2e {
 namespace {

@@ -15,7 +15,7 @@
 #include "display.h"
 #include "frame_decoder.h"
 #include "held_file.h"
-#include "snapshot_check.h"
+#include "picture_checks.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-// capture's snapshot as a user takes one, checked the same way on every platform.
+// The pictures the programs save, checked the same way by every test that has one saved:
+// camprobe's headless save and capture's snapshot.
 #pragma once
 
 #include <string>
@@ -8,6 +9,22 @@
 #include "display.h"
 
 namespace e2e {
+
+// A save of one frame by camprobe: the file named holds a frame of `camera` at this
+// size, and nothing else is left in the folder.
+struct Save {
+  const char* row;  // named in a failure
+  Cameras cameras;
+  std::vector<std::string> args;
+  std::string name;
+  int camera;
+  int width;
+  int height;
+};
+
+// Runs the save in the rig's folder (a fresh log first) and checks it: no line, status
+// 0, and the file. The file stays for the caller's own checks.
+void expect_save(const CameraRig& rig, const Save& save);
 
 // The preview of camera `camera` until a key; the file written shows that camera, in a
 // frame that came after the first (the one that showed the camera works). The camera

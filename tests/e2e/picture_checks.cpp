@@ -1,4 +1,4 @@
-#include "snapshot_check.h"
+#include "picture_checks.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,6 +8,19 @@
 #include "frame_decoder.h"
 
 namespace e2e {
+
+void expect_save(const CameraRig& rig, const Save& save) {
+  rig.forget_log();
+  const Finished probe = rig.run(CAMPROBE_PROGRAM, save.args, save.cameras);
+  EXPECT_EQ(probe.out, "");
+  EXPECT_EQ(probe.ending, 0);
+  EXPECT_THAT(rig.files_left(), ::testing::ElementsAre(save.name));
+  const auto mark = vcam::read_frame_mark(rig.file(save.name));
+  ASSERT_TRUE(mark.has_value());
+  EXPECT_EQ(mark->camera, save.camera);
+  EXPECT_EQ(mark->width, save.width);
+  EXPECT_EQ(mark->height, save.height);
+}
 
 void expect_snapshot(const CameraRig& rig, const Display& display,
                      const std::vector<std::string>& args, int camera, const std::string& file,
