@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <utility>
 
 #include "program.h"
 
@@ -44,11 +43,12 @@ class Display {
   bool shows(const Program& program, const std::string& title) const;
   // Presses a key in the window as the keyboard would: a character, or kEsc.
   void press(const Window& window, char key) const;
-  // The size of the picture the window shows, once it is `width` by `height`: a window
-  // can appear before it takes the size of its first picture. When it does not grow
-  // that big in time, its last size ({0, 0} when it cannot be read).
-  std::pair<int, int> wait_for_size(const Window& window, int width, int height,
-                                    std::chrono::milliseconds timeout) const;
+  // Waits for the window to show a picture of `width` by `height` (a window can appear
+  // before it takes its first picture's size): "" once it does, else the size it had
+  // at the end, e.g. "shows 320x240". Under Wine the picture's own area is measured,
+  // exactly; on X11 the window's inside, which a toolkit's bars (Qt's) make larger.
+  std::string wait_for_picture(const Window& window, int width, int height,
+                               std::chrono::milliseconds timeout) const;
   // A picture of the window as it is on screen, for a person to look at after a run,
   // named `name` with the platform's picture extension (.png, .bmp) in `folder`.
   bool keep_picture(const Window& window, const std::filesystem::path& folder,

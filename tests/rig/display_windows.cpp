@@ -68,16 +68,17 @@ void Display::press(const Window& window, char key) const {
 }
 
 // OpenCV's window shows its picture in a child window of the picture's size.
-std::pair<int, int> Display::wait_for_size(const Window& window, int width, int height,
-                                           std::chrono::milliseconds timeout) const {
+std::string Display::wait_for_picture(const Window& window, int width, int height,
+                                      std::chrono::milliseconds timeout) const {
   RECT area = {};
   for (auto waited = 0ms; waited < timeout; waited += 50ms) {
     HWND picture = GetWindow(handle_of(window), GW_CHILD);
     GetClientRect(picture ? picture : handle_of(window), &area);
-    if (area.right - area.left == width && area.bottom - area.top == height) break;
+    if (area.right - area.left == width && area.bottom - area.top == height) return "";
     std::this_thread::sleep_for(50ms);
   }
-  return {area.right - area.left, area.bottom - area.top};
+  return "shows " + std::to_string(area.right - area.left) + "x" +
+         std::to_string(area.bottom - area.top);
 }
 
 bool Display::keep_picture(const Window& window, const std::filesystem::path& folder,

@@ -133,19 +133,19 @@ void Display::press(const Window& window, char key) const {
   server_->must("xdotool windowfocus --sync " + window.id + " key " + name);
 }
 
-std::pair<int, int> Display::wait_for_size(const Window& window, int width, int height,
-                                           std::chrono::milliseconds timeout) const {
-  std::pair<int, int> size{0, 0};
+std::string Display::wait_for_picture(const Window& window, int width, int height,
+                                      std::chrono::milliseconds timeout) const {
+  int shown_width = 0, shown_height = 0;
   for (auto waited = 0ms; waited < timeout; waited += 100ms) {
     std::istringstream shell(server_->must("xdotool getwindowgeometry --shell " + window.id).out);
     for (std::string line; std::getline(shell, line);) {
-      if (line.rfind("WIDTH=", 0) == 0) size.first = std::stoi(line.substr(6));
-      if (line.rfind("HEIGHT=", 0) == 0) size.second = std::stoi(line.substr(7));
+      if (line.rfind("WIDTH=", 0) == 0) shown_width = std::stoi(line.substr(6));
+      if (line.rfind("HEIGHT=", 0) == 0) shown_height = std::stoi(line.substr(7));
     }
-    if (size.first >= width && size.second >= height) break;
+    if (shown_width >= width && shown_height >= height) return "";
     std::this_thread::sleep_for(100ms);
   }
-  return size;
+  return "shows " + std::to_string(shown_width) + "x" + std::to_string(shown_height);
 }
 
 bool Display::keep_picture(const Window& window, const fs::path& folder,
