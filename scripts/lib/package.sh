@@ -10,6 +10,8 @@ package_name=camtools-$package_version-win32.zip
 # The programs, each where a build makes it; the package holds them by name alone.
 package_built_programs=(capture/capture.exe camprobe/camprobe.exe launcher/QuelvarWin.exe)
 package_programs=("${package_built_programs[@]##*/}")
+# The one that opens no console: the launcher is a graphical program without a window.
+export package_graphical_programs=QuelvarWin.exe
 # What the release writes beside them, named here alone: the scripts that write and check
 # the package take the names from the environment. The sums cover all the others.
 export package_example=CamtoolsExample.java package_guide=GUIDE.txt \

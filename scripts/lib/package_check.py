@@ -2,6 +2,7 @@
 stops the check with a line that names it.
 
     package_check.py FOLDER FILE...
+    package_check.py --programs PROGRAM...   (the programs' checks alone, on a build)
 
 FILE: what the package holds besides its sums, the programs (.exe) among them.
 scripts/lib/package.sh names them, and the sums, the bill and the guide in the
@@ -13,7 +14,8 @@ environment.
   program's own component;
 - the guide starts with a UTF-8 byte order mark, by which Notepad knows its encoding,
   and every line of it ends in CR LF, the last one too;
-- each program is a 32-bit (PE32) x86 program with ASLR (dynamic base, its relocations
+- each program is a 32-bit (PE32) x86 program, a console program but for those
+  $package_graphical_programs names, with ASLR (dynamic base, its relocations
   kept) and DEP (NX compatible) that imports only DLLs of Windows itself, as the build
   makes them: a program linked otherwise is easier to attack, or needs a DLL that a
   user's Windows does not have.
@@ -31,6 +33,7 @@ WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole3
 
 MACHINE_I386 = 0x14C
 PE32 = 0x10B
+GRAPHICAL, CONSOLE = 2, 3  # Windows' subsystems
 RELOCS_STRIPPED = 0x0001
 DYNAMIC_BASE = 0x0040
 NX_COMPAT = 0x0100
@@ -114,7 +117,7 @@ class Program:
         self.magic = struct.unpack_from("<H", data, optional)[0]
         if self.magic != PE32:
             return
-        self.dll_characteristics = struct.unpack_from("<H", data, optional + 70)[0]
+        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
         count = struct.unpack_from("<I", data, optional + 92)[0]
         self.directories = [struct.unpack_from("<II", data, optional + 96 + 8 * i)
                             for i in range(count)]
@@ -149,6 +152,9 @@ def check_program(folder, name):
     program = Program(name, read(folder, name))
     if program.machine != MACHINE_I386 or program.magic != PE32:
         raise Fault("%s: not a 32-bit x86 program (PE32)" % name)
+    graphical = os.path.basename(name) in os.environ["package_graphical_programs"].split()
+    if program.subsystem != (GRAPHICAL if graphical else CONSOLE):
+        raise Fault("%s: not a %s program" % (name, "graphical" if graphical else "console"))
     if not program.dll_characteristics & DYNAMIC_BASE:
         raise Fault("%s: not linked with a dynamic base (no ASLR)" % name)
     if program.characteristics & RELOCS_STRIPPED or program.directory(BASE_RELOCATIONS)[1] == 0:
@@ -177,5 +183,18 @@ def main(folder, summed):
     return 0
 
 
+def main_programs(paths):
+    try:
+        for path in paths:
+            check_program(os.path.dirname(path), os.path.basename(path))
+    except Fault as fault:
+        print(fault)
+        return 1
+    print("the programs' headers: as they should be")
+    return 0
+
+
 if __name__ == "__main__":
+    if sys.argv[1] == "--programs":
+        sys.exit(main_programs(sys.argv[2:]))
     sys.exit(main(sys.argv[1], sys.argv[2:]))
