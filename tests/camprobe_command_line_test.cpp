@@ -11,12 +11,9 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 TEST(CamprobeCameraNumber, IsTheFirstCharacterOfItsValueOnly) {
-  FakeFacility camera;
-  camera.attach(6);
+  FakeFacility camera(6);
   camera.key_after(0, 27);
-  const ToolResult result = run_camprobe_with(camera, {"-c", "12"});
-  EXPECT_EQ(result.output, "");
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(run_camprobe_with(camera, {"-c", "12"}), ended(0));
   EXPECT_THAT(camera.calls_starting("open"),
               ElementsAre("open 0 -> #1", "open 1 at 640x480 -> #2"));
 }
@@ -33,85 +30,67 @@ TEST(CamprobeCameraNumber, AFirstCharacterOutsideZeroToFiveIsRefusedBeforeAnyOpe
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("-c \"") + c.value + "\"");
-    FakeFacility camera;
-    camera.attach(10);
-    const ToolResult result = run_camprobe_with(camera, {"-c", c.value, "-f", "x.png"});
-    EXPECT_EQ(result.output, lines({c.line}));
-    EXPECT_EQ(result.status, 0);
+    FakeFacility camera(10);
+    EXPECT_EQ(run_camprobe_with(camera, {"-c", c.value, "-f", "x.png"}), ended(0, c.line));
     EXPECT_THAT(camera.calls, IsEmpty());
   }
 }
 
 TEST(CamprobeOptions, ValueOptionsGivenLastKeepTheirValues) {
-  FakeFacility camera;
-  camera.attach(3);
+  FakeFacility camera(3);
   camera.key_after(0, 27);
   run_camprobe_with(camera, {"-c", "2", "-w", "320", "-h", "200", "-c"});
   EXPECT_THAT(camera.calls_starting("open"),
               ElementsAre("open 0 -> #1", "open 1 -> #2", "open 2 at 320x200 -> #3"));
 
-  FakeFacility sized;
-  sized.attach(1);
+  FakeFacility sized(1);
   sized.key_after(0, 27);
   run_camprobe_with(sized, {"-w", "320", "-h", "200", "-w"});
   EXPECT_THAT(sized.calls_starting("open"), ElementsAre("open 0 at 320x200 -> #1"));
 
-  FakeFacility height_last;
-  height_last.attach(1);
+  FakeFacility height_last(1);
   run_camprobe_with(height_last, {"-n", "-h"});
   EXPECT_THAT(height_last.calls_starting("open"),
               ElementsAre("open 0 at 640x480 -> #1", "open 1 at 640x480 -> none"));
 }
 
 TEST(CamprobeOptions, SizesAreWholeNumbersReadLikeAtoi) {
-  FakeFacility camera;
-  camera.attach(1);
+  FakeFacility camera(1);
   camera.key_after(0, 27);
   run_camprobe_with(camera, {"-w", "wide", "-h", " 240.9px"});
   EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 at 0x240 -> #1"));
 
-  FakeFacility huge;
-  huge.attach(1);
+  FakeFacility huge(1);
   huge.key_after(0, 27);
   run_camprobe_with(huge, {"-w", "99999999999", "-h", "-99999999999"});
   EXPECT_THAT(huge.calls_starting("open"), ElementsAre("open 0 at 2147483647x-2147483648 -> #1"));
 }
 
 TEST(CamprobeOptions, MinusNCountsWhateverElseIsGiven) {
-  FakeFacility camera;
-  camera.attach(1);
-  const ToolResult result = run_camprobe_with(camera, {"-c", "2", "-f", "x.jpg", "-n"});
-  EXPECT_EQ(result.output, lines({"nCam = 1"}));
-  EXPECT_EQ(result.status, 0);
+  FakeFacility camera(1);
+  EXPECT_EQ(run_camprobe_with(camera, {"-c", "2", "-f", "x.jpg", "-n"}), ended(0, "nCam = 1"));
   EXPECT_THAT(camera.calls_starting("check"), IsEmpty());
 }
 
 TEST(CamprobeOptions, AValueIsAlsoReadAsAnOptionSoMinusFMinusNCounts) {
-  FakeFacility camera;
-  camera.attach(2);
-  const ToolResult result = run_camprobe_with(camera, {"-f", "-n"});
-  EXPECT_EQ(result.output, lines({"nCam = 2"}));
+  FakeFacility camera(2);
+  EXPECT_EQ(run_camprobe_with(camera, {"-f", "-n"}), ended(0, "nCam = 2"));
   EXPECT_THAT(camera.calls_starting("write"), IsEmpty());
 }
 
 TEST(CamprobeOptions, AnFGivenLastTakesAnEarlierNameAwaySoTheViewRuns) {
-  FakeFacility camera;
-  camera.attach(1);
+  FakeFacility camera(1);
   camera.key_after(0, 27);
-  const ToolResult result = run_camprobe_with(camera, {"-f", "x.jpg", "-f"});
-  EXPECT_EQ(result.output, "");
+  EXPECT_EQ(run_camprobe_with(camera, {"-f", "x.jpg", "-f"}), ended(0));
   EXPECT_THAT(camera.calls_starting("create"), ElementsAre("create [Capture]"));
   EXPECT_THAT(camera.calls_starting("check"), IsEmpty());
   EXPECT_THAT(camera.calls_starting("write"), IsEmpty());
 }
 
 TEST(CamprobeOptions, WordsMatchWholeAndCaseSensitivelyAndOthersAreIgnored) {
-  FakeFacility camera;
-  camera.attach(1);
+  FakeFacility camera(1);
   camera.key_after(0, 27);
-  const ToolResult result = run_camprobe_with(camera, {"-N", "-n1", "--n", "-C", "3", "x", "-v"});
-  EXPECT_EQ(result.output, "");
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(run_camprobe_with(camera, {"-N", "-n1", "--n", "-C", "3", "x", "-v"}), ended(0));
   EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 at 640x480 -> #1"));
 }
 

@@ -22,25 +22,19 @@ TEST(CaptureHelp, PrintsTheProgramNameAsGivenThenSevenLinesAndOpensNothing) {
 
 TEST(CaptureHelp, EndsTheScanSoLaterOptionsAreNotLookedAt) {
   FakeFacility camera;
-  const ToolResult result = run_capture_with(camera, {"-h", "-v"});
-  EXPECT_EQ(result.status, -1);
-  EXPECT_EQ(result.output, capture_help("capture", text_line_end()));
+  EXPECT_EQ(run_capture_with(camera, {"-h", "-v"}),
+            (ToolResult{-1, capture_help("capture", text_line_end())}));
 }
 
 TEST(CaptureVersion, PrintsOneLineWithStatusMinusOne) {
-  FakeFacility camera;
-  camera.attach(1);
-  const ToolResult result = run_capture_with(camera, {"-c", "2", "-a", "-v", "-h"});
-  EXPECT_EQ(result.status, -1);
-  EXPECT_EQ(result.output, lines({"ver. 1.0"}));
+  FakeFacility camera(1);
+  EXPECT_EQ(run_capture_with(camera, {"-c", "2", "-a", "-v", "-h"}), ended(-1, "ver. 1.0"));
   EXPECT_THAT(camera.calls, IsEmpty());
 }
 
 TEST(CaptureVersion, AValueIsAlsoExaminedAsAnOption) {
   FakeFacility camera;
-  const ToolResult result = run_capture_with(camera, {"-f", "-v"});
-  EXPECT_EQ(result.output, lines({"ver. 1.0"}));
-  EXPECT_EQ(result.status, -1);
+  EXPECT_EQ(run_capture_with(camera, {"-f", "-v"}), ended(-1, "ver. 1.0"));
 }
 
 struct RangeCase {
@@ -57,13 +51,11 @@ void PrintTo(const RangeCase& c, std::ostream* out) {
 class CaptureRange : public ::testing::TestWithParam<RangeCase> {};
 
 TEST_P(CaptureRange, RefusesCameraNumbersAndCountsPastTheSlotTables) {
-  FakeFacility camera;
-  camera.attach(16);
+  FakeFacility camera(16);
   camera.key_after(0, 'q');
   const ToolResult result = run_capture_with(camera, GetParam().args);
   if (GetParam().refused) {
-    EXPECT_EQ(result.output, lines({"Over Cam No [<16]"}));
-    EXPECT_EQ(result.status, -1);
+    EXPECT_EQ(result, ended(-1, "Over Cam No [<16]"));
     EXPECT_THAT(camera.calls, IsEmpty());
   } else {
     EXPECT_EQ(result.status, 0) << result.output;
@@ -87,8 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CaptureCameraNumber, NegativeNumbersPassAndReachTheFacilityUnchanged) {
   FakeFacility camera;
-  const ToolResult result = run_capture_with(camera, {"-c", "-1"});
-  EXPECT_EQ(result.output, lines({"can not open capture camera"}));
+  EXPECT_EQ(run_capture_with(camera, {"-c", "-1"}), ended(-1, "can not open capture camera"));
   EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open -1 at 640x480 -> none"));
 }
 
@@ -117,27 +108,23 @@ TEST(CaptureOptions, TheLastOccurrenceWins) {
 }
 
 TEST(CaptureOptions, AValueTakingOptionGivenLastKeepsTheFieldsValue) {
-  FakeFacility camera;
-  camera.attach(3);
+  FakeFacility camera(3);
   camera.key_after(0, 'q');
   EXPECT_EQ(run_capture_with(camera, {"-c", "2", "-f", "a.png", "-n", "3", "-c"}).status, 0);
   EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 2 at 640x480 -> #1"));
 
-  FakeFacility named;
-  named.attach(1);
+  FakeFacility named(1);
   named.key_after(0, 'q');
-  EXPECT_EQ(run_capture_with(named, {"-f", "a.png", "-f"}).output, lines({"save_image 0"}));
+  EXPECT_EQ(run_capture_with(named, {"-f", "a.png", "-f"}), ended(0, "save_image 0"));
   EXPECT_THAT(named.calls_starting("write"), ElementsAre("write [a.png] cam0.2 jpeg quality 100"));
 
-  FakeFacility unnamed;
-  unnamed.attach(1);
+  FakeFacility unnamed(1);
   unnamed.key_after(0, 'q');
   run_capture_with(unnamed, {"-f"});
   EXPECT_THAT(unnamed.calls_starting("write"),
               ElementsAre("write [test.tif] cam0.2 jpeg quality 100"));
 
-  FakeFacility viewer;
-  viewer.attach(2);
+  FakeFacility viewer(2);
   viewer.key_after(0, 'q');
   run_capture_with(viewer, {"-a", "-n", "2", "-n"});
   EXPECT_THAT(viewer.calls_starting("open"),
@@ -146,36 +133,29 @@ TEST(CaptureOptions, AValueTakingOptionGivenLastKeepsTheFieldsValue) {
 
 TEST(CaptureOptions, WordsMatchWholeAndCaseSensitively) {
   FakeFacility camera;
-  const ToolResult result = run_capture_with(camera, {"-C", "3", "-cx", "4", "-hv", "-V", "--h"});
-  EXPECT_EQ(result.output, lines({"can not open capture camera"}));
+  EXPECT_EQ(run_capture_with(camera, {"-C", "3", "-cx", "4", "-hv", "-V", "--h"}),
+            ended(-1, "can not open capture camera"));
   EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 at 640x480 -> none"));
 }
 
 TEST(CaptureOptions, WindowOptionBehavesLikeNoOptions) {
-  FakeFacility plain;
-  FakeFacility with_w;
-  for (FakeFacility* camera : {&plain, &with_w}) {
-    camera->attach(1);
-    camera->key_after(2, 'x');
-  }
-  const ToolResult a = run_capture_with(plain, {});
-  const ToolResult b = run_capture_with(with_w, {"-w"});
-  EXPECT_EQ(a.output, b.output);
-  EXPECT_EQ(a.status, b.status);
+  FakeFacility plain(1);
+  FakeFacility with_w(1);
+  plain.key_after(2, 'x');
+  with_w.key_after(2, 'x');
+  EXPECT_EQ(run_capture_with(plain, {}), run_capture_with(with_w, {"-w"}));
   EXPECT_EQ(plain.calls, with_w.calls);
 }
 
 TEST(CaptureOptions, CountWithoutAllOpensOnlyTheChosenCamera) {
-  FakeFacility camera;
-  camera.attach(4);
+  FakeFacility camera(4);
   camera.key_after(0, 'q');
   EXPECT_EQ(run_capture_with(camera, {"-n", "3", "-c", "2"}).status, 0);
   EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 2 at 640x480 -> #1"));
 }
 
 TEST(CaptureOptions, FileWithAllWritesNothingAndChecksNoName) {
-  FakeFacility camera;
-  camera.attach(1);
+  FakeFacility camera(1);
   camera.key_after(0, 'q');
   EXPECT_EQ(run_capture_with(camera, {"-f", "x.unknown", "-a", "-n", "1"}).status, 0);
   EXPECT_THAT(camera.calls_starting("check"), IsEmpty());

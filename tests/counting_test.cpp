@@ -11,18 +11,13 @@ using ::testing::ElementsAre;
 
 TEST(Counting, NoCameraGivesACountOfZero) {
   FakeFacility camera;
-  const ToolResult result = run_camprobe_with(camera, {"-n"});
-  EXPECT_EQ(result.output, lines({"nCam = 0"}));
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(run_camprobe_with(camera, {"-n"}), ended(0, "nCam = 0"));
   EXPECT_THAT(camera.calls, ElementsAre("open 0 at 640x480 -> none"));
 }
 
 TEST(Counting, SizesEveryCameraThenReleasesEachOnceInOrder) {
-  FakeFacility camera;
-  camera.attach(3);
-  const ToolResult result = run_camprobe_with(camera, {"-n", "-w", "320", "-h", "240"});
-  EXPECT_EQ(result.output, lines({"nCam = 3"}));
-  EXPECT_EQ(result.status, 0);
+  FakeFacility camera(3);
+  EXPECT_EQ(run_camprobe_with(camera, {"-n", "-w", "320", "-h", "240"}), ended(0, "nCam = 3"));
   const std::vector<std::string> expected = {
       "open 0 at 320x240 -> #1",
       "open 1 at 320x240 -> #2",
@@ -36,11 +31,9 @@ TEST(Counting, SizesEveryCameraThenReleasesEachOnceInOrder) {
 }
 
 TEST(Counting, StopsAtTheFirstCameraThatDoesNotOpen) {
-  FakeFacility camera;
-  camera.attach(2);
+  FakeFacility camera(2);
   camera.cameras[3] = {};  // behind the gap: never reached
-  const ToolResult result = run_camprobe_with(camera, {"-n"});
-  EXPECT_EQ(result.output, lines({"nCam = 2"}));
+  EXPECT_EQ(run_camprobe_with(camera, {"-n"}), ended(0, "nCam = 2"));
   EXPECT_THAT(camera.calls_starting("open"),
               ElementsAre("open 0 at 640x480 -> #1", "open 1 at 640x480 -> #2",
                           "open 2 at 640x480 -> none"));
@@ -48,12 +41,9 @@ TEST(Counting, StopsAtTheFirstCameraThatDoesNotOpen) {
 }
 
 TEST(Counting, ARepeatedCaptureEndsTheCountAndIsReleasedOnlyOnce) {
-  FakeFacility camera;
-  camera.attach(4);
+  FakeFacility camera(4);
   camera.cameras[2].repeats_previous = true;
-  const ToolResult result = run_camprobe_with(camera, {"-n"});
-  EXPECT_EQ(result.output, lines({"nCam = 2"}));
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(run_camprobe_with(camera, {"-n"}), ended(0, "nCam = 2"));
   const std::vector<std::string> expected = {
       "open 0 at 640x480 -> #1",
       "open 1 at 640x480 -> #2",
@@ -65,10 +55,8 @@ TEST(Counting, ARepeatedCaptureEndsTheCountAndIsReleasedOnlyOnce) {
 }
 
 TEST(Counting, StopsAfterSixProbesSoCameraSixIsNeverOpened) {
-  FakeFacility camera;
-  camera.attach(8);
-  const ToolResult result = run_camprobe_with(camera, {"-n"});
-  EXPECT_EQ(result.output, lines({"nCam = 6"}));
+  FakeFacility camera(8);
+  EXPECT_EQ(run_camprobe_with(camera, {"-n"}), ended(0, "nCam = 6"));
   EXPECT_THAT(
       camera.calls_starting("open"),
       ElementsAre("open 0 at 640x480 -> #1", "open 1 at 640x480 -> #2", "open 2 at 640x480 -> #3",
@@ -79,8 +67,7 @@ TEST(Counting, StopsAfterSixProbesSoCameraSixIsNeverOpened) {
 }
 
 TEST(Counting, TheLineIsFlushedBeforeTheToolReturns) {
-  FakeFacility camera;
-  camera.attach(1);
+  FakeFacility camera(1);
   CapturedOutput output;
   // A buffer the size of the stream keeps everything back until a flush.
   static char buffer[1 << 16];

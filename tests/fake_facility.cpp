@@ -24,10 +24,6 @@ std::string number(double value) {
 
 }  // namespace
 
-void FakeFacility::attach(int count, int frames) {
-  for (int i = 0; i < count; ++i) cameras[i].frames = frames;
-}
-
 void FakeFacility::key_after(int waits, int key) {
   keys.assign(static_cast<std::size_t>(waits), -1);
   keys.push_back(key);

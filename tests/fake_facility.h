@@ -23,6 +23,11 @@ struct FakeCamera {
 
 class FakeFacility final : public CameraFacility {
  public:
+  // Cameras 0 to attached - 1, each delivering `frames` frames.
+  explicit FakeFacility(int attached = 0, int frames = -1) {
+    for (int i = 0; i < attached; ++i) cameras[i].frames = frames;
+  }
+
   // Cameras that can be opened, by index; any other index fails to open.
   std::map<int, FakeCamera> cameras;
   // What successive key waits return; once used up, every wait returns key_when_out.
@@ -39,8 +44,6 @@ class FakeFacility final : public CameraFacility {
   // and captures released twice.
   int misuses = 0;
 
-  // Cameras 0 to count - 1, each delivering `frames` frames.
-  void attach(int count, int frames = -1);
   // `waits` waits without a key, then `key`.
   void key_after(int waits, int key);
   // The calls whose line starts with `prefix`.

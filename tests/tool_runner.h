@@ -1,7 +1,10 @@
 // Runs a tool's logic on the fake with a command line, as the tool's entry would.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,7 +18,19 @@ namespace cam::testing {
 struct ToolResult {
   int status;
   std::string output;
+  bool operator==(const ToolResult& other) const {
+    return status == other.status && output == other.output;
+  }
 };
+
+inline void PrintTo(const ToolResult& result, std::ostream* out) {
+  *out << "status " << result.status << " after " << ::testing::PrintToString(result.output);
+}
+
+// A run that ended with `status` after printing `line`, or nothing when it is empty.
+inline ToolResult ended(int status, const std::string& line = "") {
+  return {status, line.empty() ? "" : lines({line.c_str()})};
+}
 
 using ToolEntry = int (*)(const std::vector<Argument>&, CameraFacility&, std::FILE*);
 

@@ -11,12 +11,9 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 TEST(Viewer, OpensInOrderViewsInPassesAndClosesEverythingOnAKey) {
-  FakeFacility camera;
-  camera.attach(2);
+  FakeFacility camera(2);
   camera.key_after(2, 'q');  // the key comes while camera 0 is shown in the second pass
-  const ToolResult result = run_capture_with(camera, {"-a", "-n", "2", "-f", "x.jpg"});
-  EXPECT_EQ(result.output, "");
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(run_capture_with(camera, {"-a", "-n", "2", "-f", "x.jpg"}), ended(0));
   const std::vector<std::string> expected = {
       "open 0 at 640x480 -> #1",
       "create [CAM  0 ]",
@@ -44,21 +41,16 @@ TEST(Viewer, WithoutACountOpensNothingAndEndsAtOnce) {
                                         {"-a", "-n", "0"},
                                         {"-a", "-n", "-3"},
                                         {"-a", "-n", "-2147483648"}}) {
-    FakeFacility camera;
-    camera.attach(2);
-    const ToolResult result = run_capture_with(camera, args);
-    EXPECT_EQ(result.output, "");
-    EXPECT_EQ(result.status, 0);
+    FakeFacility camera(2);
+    EXPECT_EQ(run_capture_with(camera, args), ended(0));
     EXPECT_THAT(camera.calls, IsEmpty());
   }
 }
 
 TEST(Viewer, AMissingCameraEndsTheOpeningAndLeavesTheOthersOpen) {
-  FakeFacility camera;
-  camera.attach(2);
-  const ToolResult result = run_capture_with(camera, {"-a", "-n", "3"});
-  EXPECT_EQ(result.output, lines({"can not open capture camera 2"}));
-  EXPECT_EQ(result.status, -1);
+  FakeFacility camera(2);
+  EXPECT_EQ(run_capture_with(camera, {"-a", "-n", "3"}),
+            ended(-1, "can not open capture camera 2"));
   EXPECT_THAT(camera.calls_starting("create"), ElementsAre("create [CAM  0 ]", "create [CAM  1 ]"));
   EXPECT_THAT(camera.calls_starting("open"),
               ElementsAre("open 0 at 640x480 -> #1", "open 1 at 640x480 -> #2",
@@ -68,12 +60,9 @@ TEST(Viewer, AMissingCameraEndsTheOpeningAndLeavesTheOthersOpen) {
 }
 
 TEST(Viewer, ACameraThatStopsDeliveringEndsTheViewer) {
-  FakeFacility camera;
-  camera.attach(3);
+  FakeFacility camera(3);
   camera.cameras[1].frames = 2;
-  const ToolResult result = run_capture_with(camera, {"-a", "-n", "3"});
-  EXPECT_EQ(result.output, lines({"Can not open Camera 1"}));
-  EXPECT_EQ(result.status, -1);
+  EXPECT_EQ(run_capture_with(camera, {"-a", "-n", "3"}), ended(-1, "Can not open Camera 1"));
   EXPECT_THAT(camera.calls_starting("grab #2"),
               ElementsAre("grab #2 -> cam1.1", "grab #2 -> cam1.2", "grab #2 -> none"));
   EXPECT_THAT(camera.calls_starting("release"), IsEmpty());
@@ -81,8 +70,7 @@ TEST(Viewer, ACameraThatStopsDeliveringEndsTheViewer) {
 }
 
 TEST(Viewer, AKeyOnTheLastCameraReleasesEachCameraExactlyOnce) {
-  FakeFacility camera;
-  camera.attach(16);
+  FakeFacility camera(16);
   camera.key_after(15, 27);
   EXPECT_EQ(run_capture_with(camera, {"-a", "-n", "16"}).status, 0);
   const std::vector<std::string> releases = camera.calls_starting("release");
@@ -94,20 +82,16 @@ TEST(Viewer, AKeyOnTheLastCameraReleasesEachCameraExactlyOnce) {
 }
 
 TEST(Viewer, NoWindowStopsTheOpeningAtTheFirstCamera) {
-  FakeFacility camera;
-  camera.attach(3);
+  FakeFacility camera(3);
   camera.no_windows = true;
-  const ToolResult result = run_capture_with(camera, {"-a", "-n", "3"});
-  EXPECT_EQ(result.output, lines({"can not open a window"}));
-  EXPECT_EQ(result.status, -1);
+  EXPECT_EQ(run_capture_with(camera, {"-a", "-n", "3"}), ended(-1, "can not open a window"));
   EXPECT_THAT(camera.calls_starting("open"), ElementsAre("open 0 at 640x480 -> #1"));
   EXPECT_THAT(camera.calls_starting("grab"), IsEmpty());
   EXPECT_THAT(camera.calls_starting("wait"), IsEmpty());
 }
 
 TEST(Viewer, ACaptureHandedOutForTwoCamerasIsReleasedOnce) {
-  FakeFacility camera;
-  camera.attach(3);
+  FakeFacility camera(3);
   camera.cameras[1].repeats_previous = true;  // camera 1 gets camera 0's capture
   camera.key_after(3, 'q');
   EXPECT_EQ(run_capture_with(camera, {"-a", "-n", "3"}).status, 0);
