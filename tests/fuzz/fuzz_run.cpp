@@ -24,7 +24,7 @@ void set_up(testing::FakeFacility& camera, const std::uint8_t* scenario) {
   const int waits = scenario[2] % 8;
   const int key = static_cast<int>(scenario[3]) - 1;  // -1 (no key) to 254
   const std::uint8_t flags = scenario[4];
-  camera.attach(count, frames);
+  for (int i = 0; i < count; ++i) camera.cameras[i].frames = frames;
   if ((flags & 1) != 0) camera.write_fails = true;
   if ((flags & 2) != 0) camera.no_windows = true;
   if ((flags & 4) != 0 && count > 1) camera.cameras[1].repeats_previous = true;
