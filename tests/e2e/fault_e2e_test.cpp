@@ -205,15 +205,16 @@ std::string why_no_own_mounts(const CameraRig& rig) {
   return why.str();
 }
 
-// Runs `script` under sh -e, with camprobe as $0, in a mount namespace of its own: what
-// it mounts ends with it. Returns its output, or nothing where no namespace or mount can
-// be made here; `why` then says so. Anything else that fails in it fails the test.
-std::optional<std::string> run_with_own_mounts(const CameraRig& rig, const std::string& script,
-                                               std::string& why) {
+// Runs `script` under sh -e, with camprobe as $0 and the earlier picture's text as
+// $earlier, in a mount namespace of its own: what it mounts ends with it. Returns its
+// output, or nothing where no namespace or mount can be made here; `why` then says so.
+// Anything else that fails in it fails the test.
+std::optional<std::string> run_with_own_mounts(const CameraRig& rig, std::string& why,
+                                               const std::string& script) {
   why = why_no_own_mounts(rig);
   if (!why.empty()) return std::nullopt;
   std::vector<std::string> args = own_mounts();
-  args.insert(args.end(), {"/bin/sh", "-ec", script, kCamprobe});
+  args.insert(args.end(), {"/bin/sh", "-ec", "earlier='" + kEarlier + "'\n" + script, kCamprobe});
   auto run = rig.start("/usr/bin/unshare", args, {1});
   EXPECT_EQ(run->wait(15s), 0) << run->errors();
   return run->output();
@@ -224,16 +225,12 @@ TEST(Faults, AWriteIntoAFullFileSystem) {
   CameraRig rig("fault-full-tmpfs");
   fs::create_directories(rig.folder() + "/full");
   std::string why;
-  const auto output = run_with_own_mounts(
-      rig,
-      "mount -t tmpfs -o size=64k tmpfs full\n"
-      "printf '%s' '" +
-          kEarlier +
-          "' > full/shot.png\n"
-          "head -c 1000000 /dev/zero > full/filler 2>/dev/null || true  # until it is full\n"
-          "\"$0\" -w 1920 -h 1080 -f full/shot.png; echo \"status $?\"\n"
-          "cat full/shot.png; echo; ls full\n",
-      why);
+  const auto output = run_with_own_mounts(rig, why, R"(mount -t tmpfs -o size=64k tmpfs full
+printf '%s' "$earlier" > full/shot.png
+head -c 1000000 /dev/zero > full/filler 2>/dev/null || true  # until it is full
+"$0" -w 1920 -h 1080 -f full/shot.png; echo "status $?"
+cat full/shot.png; echo; ls full
+)");
   if (!output) GTEST_SKIP() << why;
   EXPECT_EQ(*output, "error file=full/shot.png\nstatus 0\n" + kEarlier + "\nfiller\nshot.png\n");
 }
@@ -246,14 +243,11 @@ TEST(Links, ALinkIntoAnotherFileSystemIsWrittenThrough) {
   fs::create_directories(rig.folder() + "/published");
   fs::create_symlink("published/latest.png", rig.folder() + "/shot.png");
   std::string why;
-  const auto output = run_with_own_mounts(rig,
-                                          "mount -t tmpfs tmpfs published\n"
-                                          "printf '%s' '" +
-                                              kEarlier +
-                                              "' > published/latest.png\n"
-                                              "\"$0\" -f shot.png; echo \"status $?\"\n"
-                                              "ls published; cp published/latest.png copy.png\n",
-                                          why);
+  const auto output = run_with_own_mounts(rig, why, R"(mount -t tmpfs tmpfs published
+printf '%s' "$earlier" > published/latest.png
+"$0" -f shot.png; echo "status $?"
+ls published; cp published/latest.png copy.png
+)");
   if (!output) GTEST_SKIP() << why;
   EXPECT_EQ(*output, "status 0\nlatest.png\n");
   const auto mark = vcam::read_frame_mark(rig.folder() + "/copy.png");
@@ -270,11 +264,10 @@ TEST(Faults, ASaveWithoutProc) {
   CameraRig rig("fault-no-proc");
   put_earlier(rig, "shot.png");
   std::string why;
-  const auto output = run_with_own_mounts(rig,
-                                          "mount -t tmpfs tmpfs /proc\n"
-                                          "\"$0\" -f shot.png; echo \"status $?\"\n"
-                                          "test -e /proc/self/fd || echo 'no /proc'\n",
-                                          why);
+  const auto output = run_with_own_mounts(rig, why, R"(mount -t tmpfs tmpfs /proc
+"$0" -f shot.png; echo "status $?"
+test -e /proc/self/fd || echo 'no /proc'
+)");
   if (!output) GTEST_SKIP() << why;
   EXPECT_EQ(*output, "status 0\nno /proc\n");
   const auto mark = vcam::read_frame_mark(rig.folder() + "/shot.png");
