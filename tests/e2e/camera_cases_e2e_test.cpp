@@ -118,8 +118,7 @@ TEST_F(SUITE(Cameras), CamprobeCountsUpToSixCameras) {
     SCOPED_TRACE(std::to_string(cameras) + " cameras");
     rig_.forget_log();
     const Finished probe = rig_.run(kCamprobe, {"-n"}, cameras);
-    EXPECT_EQ(probe.out, line("nCam = " + std::to_string(counted)));
-    EXPECT_EQ(probe.ending, 0);
+    EXPECT_EQ(probe, finished(0, line("nCam = " + std::to_string(counted))));
     EXPECT_EQ(probe.err, "");
     rig_.expect_all_closed();
   }
@@ -175,9 +174,7 @@ TEST_F(SUITE(Cameras), CamprobeSavesOneFrameOfTheCameraAskedFor) {
 }
 
 TEST_F(SUITE(Cameras), CamprobeReportsACameraThatIsNotThere) {
-  const Finished save = rig_.run(kCamprobe, {"-c", "1", "-f", "shot.png"}, 1);
-  EXPECT_EQ(save.out, line("error cn=1"));
-  EXPECT_EQ(save.ending, 0);
+  EXPECT_EQ(rig_.run(kCamprobe, {"-c", "1", "-f", "shot.png"}, 1), finished(0, line("error cn=1")));
   EXPECT_FALSE(fs::exists(rig_.file("shot.png")));
 }
 
@@ -219,8 +216,7 @@ TEST_F(SUITE(CamerasShown), TheViewerShowsEveryCameraAndEndsOnAKey) {
     std::this_thread::sleep_for(50ms);
   ASSERT_GE(frames_of(rig_, 1), 3) << "camera 1 showed no 3 frames within 10 s";
   display_.press(second, 'x');
-  EXPECT_EQ(capture->wait(20s), 0);
-  EXPECT_EQ(capture->output(), "");
+  EXPECT_EQ(capture->finish(20s), finished(0, ""));
   rig_.expect_all_closed();
   EXPECT_EQ(rig_.setups(), (SetUps{{0, 1}, {1, 1}}));
 }
@@ -240,8 +236,7 @@ TEST_F(SUITE(CamerasShown), CamprobesViewKeepsOnUntilEscAndNotUntilAnyOtherKey) 
   EXPECT_TRUE(rig_.wait_for_log(" frame ", frames_then + 10, 20s));
   EXPECT_TRUE(probe->running()) << "a key other than Esc ended the view\n" << probe->errors();
   display_.press(window, kEsc);
-  EXPECT_EQ(probe->wait(20s), 0) << probe->errors();
-  EXPECT_EQ(probe->output(), "");
+  EXPECT_EQ(probe->finish(20s), finished(0, "")) << probe->errors();
   rig_.expect_all_closed();
 }
 

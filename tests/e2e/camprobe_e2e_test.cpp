@@ -34,8 +34,7 @@ void expect_count(const Cameras& cameras, const std::string& line, const CameraR
   EXPECT_TRUE(probe->running());
   EXPECT_EQ(rig.log_ending(" open").size(), rig.log_ending(" close").size());
   std::ofstream{release};
-  EXPECT_EQ(probe->wait(15s), 0);
-  EXPECT_EQ(probe->output(), line);
+  EXPECT_EQ(probe->finish(15s), finished(0, line));
 }
 
 TEST(CamprobeCount, TheLineComesBeforeTheExitWithEveryCameraClosed) {
@@ -81,8 +80,7 @@ TEST(CamprobeRefusals, ACameraPastTheSlotsOrANameWithoutAFormatOpensNothing) {
   for (const auto& [args, line] : refusals) {
     CameraRig rig("refused" + args[0]);
     auto probe = rig.start(kCamprobe, args, 8);
-    EXPECT_EQ(probe->wait(10s), 0);
-    EXPECT_EQ(probe->output(), line);
+    EXPECT_EQ(probe->finish(10s), finished(0, line));
     EXPECT_THAT(rig.log(), IsEmpty()) << line;
   }
 }
@@ -125,8 +123,7 @@ TEST(CamprobeView, WithoutADisplayEndsAtOnceAndClosesTheCamera) {
     GTEST_SKIP() << "[system-qt-exits] the distribution's Qt ends the process itself";
   CameraRig rig("view-no-display");
   auto probe = rig.start(kCamprobe, {}, {1});
-  EXPECT_EQ(probe->wait(10s), 0);
-  EXPECT_EQ(probe->output(), "error window=Capture\n");
+  EXPECT_EQ(probe->finish(10s), finished(0, "error window=Capture\n"));
   EXPECT_THAT(rig.log_with("close"), ElementsAre("0.1 close"));
 }
 

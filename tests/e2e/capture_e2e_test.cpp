@@ -61,16 +61,14 @@ TEST_F(CaptureOnDisplay, TheViewerShowsTwoWebcamsAndEndsOnAKey) {
   // Once both cameras are shown, so that the key reaches a viewer that reads keys.
   ASSERT_TRUE(rig.wait_for_log("2.1 frame ", 3, 10s)) << "camera 1 showed no frame within 10 s";
   display_.press(second, 'x');
-  EXPECT_EQ(capture->wait(10s), 0);
-  EXPECT_EQ(capture->output(), "");
+  EXPECT_EQ(capture->finish(10s), finished(0, ""));
   EXPECT_EQ(rig.log_ending(" close").size(), 2u);
 }
 
 TEST_F(CaptureOnDisplay, TheViewerReportsTheFirstCameraThatIsMissing) {
   CameraRig rig("viewer-missing");
   auto capture = rig.start(kCapture, {"-a", "-n", "3"}, {2}, display_.environment());
-  EXPECT_EQ(capture->wait(15s), 255);
-  EXPECT_EQ(capture->output(), "can not open capture camera 2\n");
+  EXPECT_EQ(capture->finish(15s), finished(255, "can not open capture camera 2\n"));
   EXPECT_THAT(rig.log_with("open"), ElementsAre("0.1 open", "1.1 open"));
 }
 
@@ -82,8 +80,7 @@ TEST_F(CaptureOnDisplay, ACameraThatNeverDeliversIsReportedAndNoWindowShown) {
     window_seen = window_seen || display_.shows(*capture, "CAM  0");
     std::this_thread::sleep_for(100ms);
   }
-  EXPECT_EQ(capture->wait(0s), 255) << "within 15 s";
-  EXPECT_EQ(capture->output(), "Can not open Camera 0\n");
+  EXPECT_EQ(capture->finish(0s), finished(255, "Can not open Camera 0\n")) << "within 15 s";
   EXPECT_FALSE(window_seen);
   EXPECT_FALSE(fs::exists(rig.folder() + "/test.tif"));
 }
@@ -91,8 +88,7 @@ TEST_F(CaptureOnDisplay, ACameraThatNeverDeliversIsReportedAndNoWindowShown) {
 TEST_F(CaptureOnDisplay, ACameraLostDuringThePreviewEndsWithStatusOne) {
   CameraRig rig("unplugged");
   auto capture = rig.start(kCapture, {}, Cameras(1).frames("0:8"), display_.environment());
-  EXPECT_EQ(capture->wait(15s), 1);
-  EXPECT_EQ(capture->output(), "Can not open Camera 0\n");
+  EXPECT_EQ(capture->finish(15s), finished(1, "Can not open Camera 0\n"));
   EXPECT_EQ(last_frame(rig), 8);
   EXPECT_FALSE(fs::exists(rig.folder() + "/test.tif"));
 }
@@ -103,8 +99,7 @@ TEST(CaptureWithoutDisplay, TheSnapshotEndsAtOnceAndWritesNothing) {
     GTEST_SKIP() << "[system-qt-exits] the distribution's Qt ends the process itself";
   CameraRig rig("no-display-snapshot");
   auto capture = rig.start(kCapture, {"-f", "shot.png"}, {1});
-  EXPECT_EQ(capture->wait(10s), 255);
-  EXPECT_EQ(capture->output(), "can not open a window\n");
+  EXPECT_EQ(capture->finish(10s), finished(255, "can not open a window\n"));
   EXPECT_FALSE(fs::exists(rig.folder() + "/shot.png"));
 }
 
@@ -113,8 +108,7 @@ TEST(CaptureWithoutDisplay, TheViewerEndsAtOnce) {
     GTEST_SKIP() << "[system-qt-exits] the distribution's Qt ends the process itself";
   CameraRig rig("no-display-viewer");
   auto capture = rig.start(kCapture, {"-a", "-n", "2"}, {2});
-  EXPECT_EQ(capture->wait(10s), 255);
-  EXPECT_EQ(capture->output(), "can not open a window\n");
+  EXPECT_EQ(capture->finish(10s), finished(255, "can not open a window\n"));
   EXPECT_THAT(rig.log_with(" open"), ElementsAre("0.1 open"));
 }
 

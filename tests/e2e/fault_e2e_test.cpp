@@ -85,8 +85,7 @@ TEST_F(FaultsOnDisplay, UnpluggedDuringCapturesWindows) {
     CameraRig rig(std::string("fault-unplug-") + run.row);
     put_earlier(rig, "shot.png");
     auto capture = rig.start(kCapture, run.args, run.cameras, display_.environment());
-    EXPECT_EQ(capture->wait(15s), run.status);
-    EXPECT_EQ(capture->output(), run.line);
+    EXPECT_EQ(capture->finish(15s), finished(run.status, run.line));
     expect_earlier_intact(rig, "shot.png");
   }
 }
@@ -102,8 +101,7 @@ TEST_F(FaultsOnDisplay, UnpluggedDuringCamprobesView) {
   ASSERT_TRUE(rig.wait_for_log(" gone", 10, 5s));
   EXPECT_TRUE(probe->running()) << probe->errors();
   display_.press(window, kEsc);
-  EXPECT_EQ(probe->wait(10s), 0);
-  EXPECT_EQ(probe->output(), "");
+  EXPECT_EQ(probe->finish(10s), finished(0, ""));
   EXPECT_THAT(rig.log_with("close"), ElementsAre("0.1 close"));
 }
 
@@ -116,8 +114,7 @@ TEST_F(FaultsOnDisplay, CaptureIntoAMissingFolder) {
   // can be lost on a busy machine.
   ASSERT_TRUE(rig.wait_for_log(" frame ", 3, 10s));
   display_.press(window, 'x');
-  EXPECT_EQ(capture->wait(10s), 255);
-  EXPECT_EQ(capture->output(), "can not save image nosuch/shot.png\n");
+  EXPECT_EQ(capture->finish(10s), finished(255, "can not save image nosuch/shot.png\n"));
   EXPECT_THAT(rig.files_left(), IsEmpty());
 }
 
@@ -174,8 +171,7 @@ TEST(Faults, ASaveThatFailsChangesNothing) {
     CameraRig rig(std::string("fault-") + save.row);
     if (save.earlier) put_earlier(rig, "shot.png");
     auto probe = rig.start(save.program, save.args, save.cameras);
-    EXPECT_EQ(probe->wait(15s), 0);
-    EXPECT_EQ(probe->output(), save.line);
+    EXPECT_EQ(probe->finish(15s), finished(0, save.line));
     if (save.earlier)
       expect_earlier_intact(rig, "shot.png");
     else
@@ -385,8 +381,7 @@ TEST(Interrupted, ASaveKilledAtAnyMomentLeavesAWholeFile) {
   EXPECT_GT(kills[Left::NewPicture], 0) << "no kill landed after the rename" << stopped;
 
   auto later = rig.start(kCamprobe, args, 1);
-  EXPECT_EQ(later->wait(within(10s)), 0);
-  EXPECT_EQ(later->output(), "");
+  EXPECT_EQ(later->finish(within(10s)), finished(0, ""));
   ASSERT_TRUE(vcam::read_frame_mark(rig.folder() + "/shot.bmp").has_value());
   EXPECT_THAT(rig.files_left(), ElementsAre("shot.bmp"));
 }

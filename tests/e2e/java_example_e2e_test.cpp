@@ -31,12 +31,11 @@ TEST(JavaExample, ReportsWhatCamprobeAnswered) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     CameraRig rig(std::string("java-example-") + c.name);
-    auto java = rig.start(JAVA_PROGRAM,
-                          {"-cp", JAVA_EXAMPLE_CLASSES, "CamtoolsExample", CAMPROBE_PROGRAM,
-                           rig.folder(), c.picture},
-                          c.cameras);
-    EXPECT_EQ(java->wait(60s), c.status) << java->errors();
-    EXPECT_EQ(java->output(), c.report);
+    auto java = rig.start(
+        JAVA_PROGRAM,
+        {"-cp", JAVA_EXAMPLE_CLASSES, "CamtoolsExample", CAMPROBE_PROGRAM, rig.folder(), c.picture},
+        c.cameras);
+    EXPECT_EQ(java->finish(60s), finished(c.status, c.report));
     const auto mark = vcam::read_frame_mark(rig.folder() + "/" + c.picture);
     EXPECT_EQ(mark.has_value(), c.status == 0) << "the picture was written, or not, as reported";
   }

@@ -11,9 +11,7 @@ namespace e2e {
 
 void expect_save(const CameraRig& rig, const Save& save) {
   rig.forget_log();
-  const Finished probe = rig.run(CAMPROBE_PROGRAM, save.args, save.cameras);
-  EXPECT_EQ(probe.out, "");
-  EXPECT_EQ(probe.ending, 0);
+  EXPECT_EQ(rig.run(CAMPROBE_PROGRAM, save.args, save.cameras), finished(0, ""));
   EXPECT_THAT(rig.files_left(), ::testing::ElementsAre(save.name));
   const auto mark = vcam::read_frame_mark(rig.file(save.name));
   ASSERT_TRUE(mark.has_value());
@@ -36,8 +34,8 @@ void expect_snapshot(const CameraRig& rig, const Display& display,
     EXPECT_TRUE(display.keep_picture(window, ARTEFACT_FOLDER, picture));
   }
   display.press(window, 'x');
-  EXPECT_EQ(capture->wait(10s), 0) << "10 s after the key";
-  EXPECT_EQ(capture->output(), "save_image " + std::to_string(camera) + kLineEnd);
+  EXPECT_EQ(capture->finish(10s), finished(0, "save_image " + std::to_string(camera) + kLineEnd))
+      << "10 s after the key";
   const auto mark = vcam::read_frame_mark(rig.file(file));
   ASSERT_TRUE(mark.has_value()) << file;
   EXPECT_EQ(mark->camera, camera);

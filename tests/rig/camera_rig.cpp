@@ -63,19 +63,17 @@ std::unique_ptr<Program> CameraRig::start(const std::string& program,
 }
 
 Finished CameraRig::run(const std::string& program, const std::vector<std::string>& args,
-                   const Cameras& cameras, std::chrono::milliseconds limit) const {
-  const auto running = start(program, args, cameras);
-  const Ending ending = running->wait(limit);
-  EXPECT_FALSE(ending == Ending{}) << program << ": still running after " << limit.count() << " ms";
-  return {ending, running->output(), running->errors()};
+                        const Cameras& cameras, std::chrono::milliseconds limit) const {
+  const Finished finished = start(program, args, cameras)->finish(limit);
+  EXPECT_FALSE(finished.ending == Ending{}) << program << ": still running after " << limit.count() << " ms";
+  return finished;
 }
 
 void CameraRig::expect_runs(const std::vector<ExpectedRun>& runs, const Cameras& cameras) const {
   for (const ExpectedRun& expected : runs) {
     SCOPED_TRACE(expected.program + " " + ::testing::PrintToString(expected.args));
     const Finished finished = run(expected.program, expected.args, cameras);
-    EXPECT_EQ(finished.out, expected.out);
-    EXPECT_EQ(finished.ending, expected.status);
+    EXPECT_EQ(finished, e2e::finished(expected.status, expected.out));
     EXPECT_EQ(finished.err, "");
   }
 }

@@ -18,13 +18,6 @@ namespace e2e {
 using namespace std::chrono_literals;
 using vcam::Cameras;
 
-// How a program run to its end ended, and what it printed.
-struct Finished {
-  Ending ending;
-  std::string out;
-  std::string err;
-};
-
 // A run and what a parent must see of it: exactly `out` on standard output, the status,
 // nothing on standard error.
 struct ExpectedRun {

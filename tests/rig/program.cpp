@@ -16,6 +16,17 @@ std::ostream& operator<<(std::ostream& out, Ending ending) {
   return out << "still running at the time limit";
 }
 
+std::ostream& operator<<(std::ostream& out, const Finished& finished) {
+  out << finished.ending << " after printing \"" << finished.out << '"';
+  if (!finished.err.empty()) out << ", and on standard error \"" << finished.err << '"';
+  return out;
+}
+
+Finished Program::finish(std::chrono::milliseconds timeout) {
+  const Ending ending = wait(timeout);
+  return {ending, out_, errors()};
+}
+
 std::string Program::read_line(std::chrono::milliseconds timeout) {
   const auto end = std::chrono::steady_clock::now() + timeout;
   while (out_.find('\n', line_start_) == std::string::npos && output_open() &&
@@ -41,6 +52,8 @@ Ending Program::wait(std::chrono::milliseconds timeout) {
   return *ending_;
 }
 
-std::string Program::errors() const { return cam::testing::read_file(errors_); }
+std::string Program::errors() const {
+  return cam::testing::read_file(errors_);
+}
 
 }  // namespace e2e

@@ -12,6 +12,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace e2e {
@@ -30,6 +31,24 @@ struct Ending {
   friend bool operator==(Ending a, int status) { return a == exited(status); }
   friend std::ostream& operator<<(std::ostream& out, Ending ending);
 };
+
+// How a program run to its end ended and what it printed: what a parent sees of it. Two
+// are equal when they ended alike and printed alike; standard error is shown beside, to
+// explain a failure.
+struct Finished {
+  Ending ending;
+  std::string out;
+  std::string err;
+  friend bool operator==(const Finished& a, const Finished& b) {
+    return a.ending == b.ending && a.out == b.out;
+  }
+  friend std::ostream& operator<<(std::ostream& out, const Finished& finished);
+};
+
+// A program that exited with `status` after printing exactly `out`.
+inline Finished finished(int status, std::string out) {
+  return {Ending::exited(status), std::move(out), ""};
+}
 
 // What a parent sees of every program here: the end of each line printed, and the status
 // a program's return of -1 comes as (255 on Linux, -1 on Windows).
@@ -59,6 +78,8 @@ class Program {
   // Waits up to `timeout` for the program to end, and says how it did; one still running
   // then is killed.
   Ending wait(std::chrono::milliseconds timeout);
+  // Waits as wait() does, and says how it ended with everything it printed.
+  Finished finish(std::chrono::milliseconds timeout);
   // Everything read from standard output so far, including by wait().
   const std::string& output() const { return out_; }
   std::string errors() const;

@@ -25,6 +25,7 @@ using e2e::CameraRig;
 using e2e::Cameras;
 using e2e::expect_snapshot;
 using e2e::Finished;
+using e2e::finished;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -43,9 +44,8 @@ class WindowsCameras : public ::testing::Test {
 // DirectShow hands back a picture of the right size when no frame came in time; the
 // tools must not take it for a frame.
 TEST_F(WindowsCameras, ASilentCameraGivesNoPicture) {
-  const Finished save = rig_.run(kCamprobe, {"-c", "0", "-f", "shot.png"}, Cameras(1).silent("0"));
-  EXPECT_EQ(save.out, "error cn=0\r\n");
-  EXPECT_EQ(save.ending, 0);
+  EXPECT_EQ(rig_.run(kCamprobe, {"-c", "0", "-f", "shot.png"}, Cameras(1).silent("0")),
+            finished(0, "error cn=0\r\n"));
   EXPECT_FALSE(fs::exists(rig_.file("shot.png")));
 }
 
@@ -55,9 +55,7 @@ TEST_F(WindowsCameras, BothToolsWriteIntoFilesAViewerHolds) {
   const wintest::HeldFile saved(rig_.file("saved.png"), "earlier", wintest::kLikeJava);
   const wintest::HeldFile shot(rig_.file("shot.png"), "earlier", wintest::kLikeJava);
   ASSERT_TRUE(saved.held() && shot.held());
-  const Finished save = rig_.run(kCamprobe, {"-c", "1", "-f", "saved.png"}, 2);
-  EXPECT_EQ(save.out, "");
-  EXPECT_EQ(save.ending, 0);
+  EXPECT_EQ(rig_.run(kCamprobe, {"-c", "1", "-f", "saved.png"}, 2), finished(0, ""));
   const auto mark = vcam::read_frame_mark(rig_.file("saved.png"));
   ASSERT_TRUE(mark.has_value());
   EXPECT_EQ(mark->camera, 1);
@@ -65,9 +63,8 @@ TEST_F(WindowsCameras, BothToolsWriteIntoFilesAViewerHolds) {
 }
 
 TEST_F(WindowsCameras, ACameraUnpluggedDuringThePreviewIsReported) {
-  const Finished run = rig_.run(kCapture, {}, Cameras(1).frames("0:30"), 30s);
-  EXPECT_EQ(run.out, "Can not open Camera 0\r\n");
-  EXPECT_EQ(run.ending, 1);
+  EXPECT_EQ(rig_.run(kCapture, {}, Cameras(1).frames("0:30"), 30s),
+            finished(1, "Can not open Camera 0\r\n"));
   EXPECT_FALSE(fs::exists(rig_.file("test.tif")));
 }
 
@@ -102,9 +99,7 @@ TEST_F(WindowsFileNames, EachNameIsTheFileWrittenAndNoOther) {
   fs::create_directory(rig_.file(u8"사진"));
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
-    const Finished save = rig_.run(kCamprobe, {"-c", "1", "-f", name}, 2);
-    EXPECT_EQ(save.out, "");
-    EXPECT_EQ(save.ending, 0);
+    EXPECT_EQ(rig_.run(kCamprobe, {"-c", "1", "-f", name}, 2), finished(0, ""));
     EXPECT_THAT(rig_.files_left(), ElementsAre(name));
     const auto mark = vcam::read_frame_mark(rig_.file(name));
     ASSERT_TRUE(mark.has_value());
@@ -117,8 +112,7 @@ TEST_F(WindowsFileNames, EachNameIsTheFileWrittenAndNoOther) {
 TEST_F(WindowsFileNames, ANameThatCannotBeWrittenIsReportedAndChangesNothing) {
   const Finished save = rig_.run(kCamprobe, {"-c", "1", "-f", u8"없음\\café.png"}, 2);
   const std::string shown = code_page_ == 932 ? "??\\cafe.png" : "??\\caf\xe9.png";
-  EXPECT_EQ(save.out, "error file=" + shown + "\r\n");
-  EXPECT_EQ(save.ending, 0);
+  EXPECT_EQ(save, finished(0, "error file=" + shown + "\r\n"));
   EXPECT_THAT(rig_.files_left(), IsEmpty());
 }
 
@@ -128,9 +122,7 @@ TEST_F(WindowsFileNames, OfTwoNamesThatReadAlikeTheLastIsWritten) {
   const std::string plain = "cafe.png", accented = u8"caf\u00e9.png";
   for (const auto& [first, last] : {std::pair{plain, accented}, std::pair{accented, plain}}) {
     SCOPED_TRACE(last);
-    const Finished save = rig_.run(kCamprobe, {"-c", "1", "-f", first, "-f", last}, 2);
-    EXPECT_EQ(save.out, "");
-    EXPECT_EQ(save.ending, 0);
+    EXPECT_EQ(rig_.run(kCamprobe, {"-c", "1", "-f", first, "-f", last}, 2), finished(0, ""));
     EXPECT_THAT(rig_.files_left(), ElementsAre(last));
     fs::remove(rig_.file(last));
   }
