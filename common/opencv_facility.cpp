@@ -20,13 +20,7 @@ struct OpenCapture {
 };
 
 Frame view_of(const cv::Mat& picture) {
-  Frame frame;
-  frame.data = picture.data;
-  frame.width = picture.cols;
-  frame.height = picture.rows;
-  frame.channels = picture.channels();
-  frame.step = picture.step[0];
-  return frame;
+  return {picture.data, picture.cols, picture.rows, picture.channels(), picture.step[0]};
 }
 
 class OpenCvFacility final : public CameraFacility {
