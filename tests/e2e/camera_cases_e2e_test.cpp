@@ -107,8 +107,7 @@ TEST_F(SUITE(Cameras), EachCameraIsStartedOnceAtAnySize) {
   for (const auto& [args, setups] : runs) {
     SCOPED_TRACE(::testing::PrintToString(args));
     rig_.forget_log();
-    const Finished probe = rig_.run(kCamprobe, args, 2);
-    EXPECT_EQ(probe.ending, 0);
+    EXPECT_EQ(rig_.run(kCamprobe, args, 2).ending, 0);
     EXPECT_EQ(rig_.setups(), setups);
   }
 }
@@ -127,16 +126,15 @@ TEST_F(SUITE(Cameras), CamprobeCountsUpToSixCameras) {
 // Each counted camera is started once, at the size asked for; one that lacks it still
 // counts.
 TEST_F(SUITE(Cameras), TheCountAsksEveryCountedCameraForTheSizeGiven) {
-  const Finished probe = rig_.run(kCamprobe, {"-n", "-w", "320", "-h", "240"}, 3);
-  EXPECT_EQ(probe.out, line("nCam = 3"));
+  EXPECT_EQ(rig_.run(kCamprobe, {"-n", "-w", "320", "-h", "240"}, 3),
+            finished(0, line("nCam = 3")));
   for (int camera : {0, 1, 2}) EXPECT_EQ(last_size(rig_, camera), "320x240") << "camera " << camera;
   EXPECT_EQ(rig_.setups(), (SetUps{{0, 1}, {1, 1}, {2, 1}}));
   rig_.expect_all_closed();
 
   rig_.forget_log();
-  const Finished lacking =
-      rig_.run(kCamprobe, {"-n", "-w", "320", "-h", "240"}, Cameras(2).sizes("640x480"));
-  EXPECT_EQ(lacking.out, line("nCam = 2"));
+  EXPECT_EQ(rig_.run(kCamprobe, {"-n", "-w", "320", "-h", "240"}, Cameras(2).sizes("640x480")),
+            finished(0, line("nCam = 2")));
   EXPECT_EQ(rig_.setups(), (SetUps{{0, 1}, {1, 1}}));
 }
 
