@@ -65,7 +65,8 @@ std::unique_ptr<Program> CameraRig::start(const std::string& program,
 Finished CameraRig::run(const std::string& program, const std::vector<std::string>& args,
                         const Cameras& cameras, std::chrono::milliseconds limit) const {
   const Finished finished = start(program, args, cameras)->finish(limit);
-  EXPECT_FALSE(finished.ending == Ending{}) << program << ": still running after " << limit.count() << " ms";
+  EXPECT_FALSE(finished.ending == Ending{})
+      << program << ": still running after " << limit.count() << " ms";
   return finished;
 }
 

@@ -52,8 +52,6 @@ Ending Program::wait(std::chrono::milliseconds timeout) {
   return *ending_;
 }
 
-std::string Program::errors() const {
-  return cam::testing::read_file(errors_);
-}
+std::string Program::errors() const { return cam::testing::read_file(errors_); }
 
 }  // namespace e2e
