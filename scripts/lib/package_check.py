@@ -13,12 +13,19 @@ environment.
 - the bill of materials, read as JSON, gives each program's SHA-256 under that
   program's own component;
 - the guide starts with a UTF-8 byte order mark, by which Notepad knows its encoding,
-  and every line of it ends in CR LF, the last one too;
+  every line of it ends in CR LF, the last one too, and it names the oldest Windows
+  the programs run on, the one the checks below hold them to;
 - each program is a 32-bit (PE32) x86 program, a console program but for those
   $package_graphical_programs names, with ASLR (dynamic base, its relocations
-  kept) and DEP (NX compatible) that imports only DLLs of Windows itself, as the build
-  makes them: a program linked otherwise is easier to attack, or needs a DLL that a
-  user's Windows does not have.
+  kept) and DEP (NX compatible), as the build makes them: a program linked otherwise
+  is easier to attack;
+- each runs on every Windows from the oldest the package supports (FLOOR) on: its
+  header says that Windows's version, and it imports only from DLLs that Windows
+  itself loads from its own folder whatever lies beside the program (the KnownDLLs of
+  every Windows it runs on), and only functions that windows_imports.txt lists with a
+  Windows no newer than the floor. A DLL of another name beside the program would
+  run inside it, and a newer function stops the program on an older Windows before
+  its first line, with a box about a missing entry point.
 """
 import hashlib
 import json
@@ -26,10 +33,17 @@ import os
 import struct
 import sys
 
-# DLLs that every Windows since XP has: the programs are linked statically otherwise.
-WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.dll",
-                "oleaut32.dll", "msvcrt.dll", "shell32.dll", "comctl32.dll", "comdlg32.dll",
-                "ws2_32.dll", "shlwapi.dll", "winmm.dll", "version.dll"}
+# The Windows releases, oldest first, by the names windows_imports.txt gives them.
+WINDOWS = ["2000", "XP", "Vista", "7", "8", "8.1", "10"]
+# The oldest Windows the package runs on (Windows 7 with Service Pack 1; its functions
+# are those of Windows 7), as docs/guide.txt says, and its version as a PE header gives it.
+FLOOR, FLOOR_NAME, FLOOR_VERSION = "7", "Windows 7 SP1", (6, 1)
+# The KnownDLLs that Windows 7, 10 and 11 share: Windows loads these from its own folder
+# alone. The programs are linked statically otherwise.
+KNOWN_DLLS = {name + ".dll" for name in (
+    "kernel32", "user32", "gdi32", "advapi32", "comdlg32", "shell32", "shlwapi", "ole32",
+    "oleaut32", "msvcrt", "imm32", "ws2_32")}
+IMPORT_LIST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows_imports.txt")
 
 MACHINE_I386 = 0x14C
 PE32 = 0x10B
@@ -99,6 +113,9 @@ def check_guide(folder):
     for number, line in enumerate(lines[:-1], 1):
         if b"\n" in line or b"\r" in line:
             raise Fault("%s: line %d does not end in CR LF" % (GUIDE, number))
+    if ("run on %s" % FLOOR_NAME).encode() not in text:
+        raise Fault("%s: does not say the programs run on %s, the oldest Windows they are "
+                    "checked for" % (GUIDE, FLOOR_NAME))
 
 
 class Program:
@@ -117,6 +134,8 @@ class Program:
         self.magic = struct.unpack_from("<H", data, optional)[0]
         if self.magic != PE32:
             return
+        self.os_version = struct.unpack_from("<HH", data, optional + 40)
+        self.subsystem_version = struct.unpack_from("<HH", data, optional + 48)
         self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
         count = struct.unpack_from("<I", data, optional + 92)[0]
         self.directories = [struct.unpack_from("<II", data, optional + 96 + 8 * i)
@@ -134,18 +153,78 @@ class Program:
     def directory(self, index):
         return self.directories[index] if index < len(self.directories) else (0, 0)
 
+    def text(self, rva):
+        start = self.offset(rva)
+        return self.data[start:self.data.index(b"\0", start)].decode()
+
     def imports(self):
-        names = []
+        """Each DLL imported (in lower case) with the functions taken from it: a name, or
+        #N for one taken by its ordinal."""
+        imported = []
         rva, _ = self.directory(IMPORTS)
         at = self.offset(rva) if rva else None
         while at is not None:
-            descriptor = struct.unpack_from("<IIIII", self.data, at)
-            if not any(descriptor):
+            lookups, _, _, name, addresses = struct.unpack_from("<IIIII", self.data, at)
+            if not (lookups or name or addresses):
                 break
-            start = self.offset(descriptor[3])
-            names.append(self.data[start:self.data.index(b"\0", start)].decode().lower())
+            functions = []
+            entry = self.offset(lookups or addresses)
+            while True:
+                value = struct.unpack_from("<I", self.data, entry)[0]
+                if value == 0:
+                    break
+                # A PE32 lookup entry: an ordinal when its top bit is set, else the address
+                # of a hint (two bytes) and the function's name.
+                functions.append("#%d" % (value & 0xFFFF) if value & 0x80000000
+                                 else self.text(value + 2))
+                entry += 4
+            imported.append((self.text(name).lower(), functions))
             at += 20
-        return names
+        return imported
+
+
+def import_list(path=IMPORT_LIST):
+    """windows_imports.txt: each function the programs may import, by DLL, with the
+    oldest Windows that has it."""
+    listed = {}
+    with open(path, encoding="utf-8") as file:
+        for number, line in enumerate(file, 1):
+            fields = line.split("#", 1)[0].split()
+            if not fields:
+                continue
+            if len(fields) != 3 or fields[2] not in WINDOWS:
+                raise Fault("%s:%d: not DLL FUNCTION WINDOWS (one of %s): %s" % (
+                    os.path.basename(path), number, " ".join(WINDOWS), line.strip()))
+            listed[(fields[0].lower(), fields[1])] = fields[2]
+    return listed
+
+
+def check_floor(program, listed):
+    """The program runs on the floor's Windows: its header says so, and it imports nothing
+    that Windows lacks or that could be loaded from beside the program."""
+    for field, version in (("operating system", program.os_version),
+                           ("subsystem", program.subsystem_version)):
+        if version != FLOOR_VERSION:
+            raise Fault("%s: its header's %s version is %d.%d, not %d.%d (%s)" % (
+                (program.name, field) + version + FLOOR_VERSION + (FLOOR_NAME,)))
+    for dll, functions in program.imports():
+        if dll.startswith("api-ms-win-"):
+            raise Fault("%s: imports %s, an API set of newer Windows: each Windows has only "
+                        "its own sets" % (program.name, dll))
+        if dll not in KNOWN_DLLS:
+            raise Fault("%s: imports %s, which is not one of the KnownDLLs of every Windows it "
+                        "runs on, so a DLL of that name beside it would be loaded instead" % (
+                            program.name, dll))
+        for function in functions:
+            oldest = listed.get((dll, function))
+            if oldest is None:
+                raise Fault("%s: imports %s from %s, which %s does not list: add it with the "
+                            "oldest Windows that has it, as Microsoft's documentation says" % (
+                                program.name, function, dll, os.path.basename(IMPORT_LIST)))
+            if WINDOWS.index(oldest) > WINDOWS.index(FLOOR):
+                raise Fault("%s: imports %s from %s, which only Windows %s and later have; "
+                            "the package runs on %s" % (
+                                program.name, function, dll, oldest, FLOOR_NAME))
 
 
 def check_program(folder, name):
@@ -161,9 +240,7 @@ def check_program(folder, name):
         raise Fault("%s: its relocations are stripped (no ASLR)" % name)
     if not program.dll_characteristics & NX_COMPAT:
         raise Fault("%s: not marked NX compatible (no DEP)" % name)
-    foreign = [dll for dll in program.imports() if dll not in WINDOWS_DLLS]
-    if foreign:
-        raise Fault("%s: imports %s, which Windows does not have" % (name, ", ".join(foreign)))
+    check_floor(program, import_list())
 
 
 def main(folder, summed):
