@@ -9,7 +9,10 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // The launcher's own arguments are not passed on. The relative names are the
-  // application's files, found in the folder the launcher was started in.
+  // application's files, found in the folder the launcher was started in. _spawnvp
+  // looks for javaw.exe there first and then along PATH, as it should: a javaw.exe in
+  // the application's folder is the one meant. So that folder must be one its users
+  // cannot write to, which docs/guide.txt tells the vendor.
   const char* const args[] = {"javaw.exe", "-splash:splash.png", "-jar", "Quelvar.jar", nullptr};
   if (_spawnvp(_P_NOWAIT, "javaw.exe", args) != -1) return 0;
   const int error_number = *_errno();
