@@ -23,10 +23,12 @@ class Display:
 
     def start(self):
         # Xvfb writes the number it picked to the pipe once it is ready (nothing, if it
-        # fails to start).
+        # fails to start). Without -noreset it resets whenever its last client leaves, and
+        # refuses a client that connects just then: a program starting while xdotool's
+        # polls come and go would end at once ("could not connect to display").
         ready, write_end = os.pipe()
         self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                        "1280x1024x24", "-nolisten", "tcp"],
+                                        "1280x1024x24", "-nolisten", "tcp", "-noreset"],
                                        pass_fds=(write_end,), stdout=subprocess.DEVNULL,
                                        stderr=subprocess.DEVNULL, start_new_session=True)
         os.close(write_end)

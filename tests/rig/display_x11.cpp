@@ -72,13 +72,15 @@ struct Display::Server {
 
 // Xvfb picks a free display number itself and tells it on its standard output
 // (-displayfd 1), so tests that start displays side by side never end up sharing one.
+// -noreset: it would reset whenever its last client leaves, and refuse a program that
+// connects just then (scripts/lib/virtual_display.py, whose test shows it, says more).
 Display::Display() {
   if (!have_program("Xvfb") || !have_program("xdotool")) return;
-  auto xvfb =
-      std::make_unique<Program>("Xvfb",
-                                std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0",
-                                                         "1280x1024x24", "-nolisten", "tcp"},
-                                Environment{}, "/", fs::temp_directory_path());
+  auto xvfb = std::make_unique<Program>(
+      "Xvfb",
+      std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24",
+                               "-nolisten", "tcp", "-noreset"},
+      Environment{}, "/", fs::temp_directory_path());
   const std::string line = xvfb->read_line(10s);
   const std::string number = line.substr(0, line.find('\n'));
   if (line.empty() || line.back() != '\n' || number.empty() || !xvfb->running()) {
